@@ -1,0 +1,19 @@
+// Greatest common divisor of the magnitudes, always non-negative. The
+// destination is written last, so it may be one of the operands.
+#include "bignum.h"
+#include "internal/record.h"
+
+using namespace karvo;
+
+extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
+    // With a zero operand the other one is the answer, copied as it stands.
+    const bignum *only = magnitude_is_zero(b) ? a : magnitude_is_zero(a) ? b : nullptr;
+    if (only != nullptr) {
+        bignum_set_bn(dst, only);
+        dst->sign = kPositive;
+        return dst;
+    }
+    kernel::Nat g = kernel::gcd(magnitude(a), magnitude(b));
+    assign(dst, g, false, "bignum_gcd");
+    return dst;
+}

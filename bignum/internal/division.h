@@ -1,0 +1,11 @@
+// Division as the families use it among themselves: `function` names the
+// exported function that reports a zero divisor. False for a zero divisor.
+#pragma once
+
+#include "bignum.h"
+
+namespace karvo {
+
+bool divide(bignum *q, bignum *r, bignum *divd, bignum *divs, const char *function);
+
+} // namespace karvo

@@ -13,6 +13,7 @@ using namespace karvo;
 namespace {
 
 // The shared constants, in the order bignum_init creates them.
+// clang-format off
 enum Constant {
     kZero, kOne, kTwo, kThree, kFour, kFive, kSix, kSeven, kEight, kNine, kTen, kEleven,
     kTwelve, kThirteen, kFourteen, kFifteen, kSixteen, kSeventeen, kEighteen, kNineteen,
@@ -21,6 +22,7 @@ enum Constant {
 constexpr uint64_t kConstantValues[kConstantCount] = {0,  1,  2,  3,  4,  5,  6,  7,
                                                       8,  9,  10, 11, 12, 13, 14, 15,
                                                       16, 17, 18, 19, 20, 32, 100};
+// clang-format on
 bignum *constants[kConstantCount];
 
 } // namespace

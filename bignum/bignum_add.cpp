@@ -20,7 +20,8 @@ bignum *add_magnitudes(bignum *dst, const bignum *a, const bignum *b, const char
     if (!reserve_ascending(dst, m))
         return nullptr;
     dst->numb[0] = 0;
-    uint32_t carry = kernel::add(dst->numb, longer->numb, longer->oofm, shorter->numb, shorter->oofm);
+    uint32_t carry =
+        kernel::add(dst->numb, longer->numb, longer->oofm, shorter->numb, shorter->oofm);
     if (carry != 0) {
         if (m + 1 > kMaxWords) {
             report_too_large(function, m + 1);

@@ -60,9 +60,7 @@ bignum *bignum_setbytes(bignum *dst, const uint8_t *buf, int32_t len) {
     return dst;
 }
 
-uint32_t bignum_get_uint32(bignum *bn) {
-    return bn == nullptr || bn->oofm == 0 ? 0 : bn->numb[0];
-}
+uint32_t bignum_get_uint32(bignum *bn) { return bn == nullptr || bn->oofm == 0 ? 0 : bn->numb[0]; }
 
 // 0 for zero, and for a number whose top word is zero.
 uint64_t bignum_bitlen(bignum *bn) {

@@ -17,6 +17,7 @@ extern "C" {
 const char *BIGNUM_BASE_CHAR = "0123456789abcdefghijklmnopqrstuvwxyz";
 
 // The digit value of every byte: "0"-"9" and "a"-"z"; everything else is 0.
+// clang-format off
 const uint8_t BIGNUM_BASE_CHAR_INV[256] = {
      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
@@ -35,6 +36,7 @@ const uint8_t BIGNUM_BASE_CHAR_INV[256] = {
      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
      0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
 };
+// clang-format on
 
 } // extern "C"
 

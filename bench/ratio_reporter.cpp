@@ -1,0 +1,41 @@
+#include "ratio_reporter.h"
+
+#include <cstdio>
+
+bool RatioReporter::ReportContext(const Context &) {
+    std::printf("%-34s %12s %12s %8s\n", "workload/size", "Karvo (ms)", "GMP (ms)", "ratio");
+    std::fflush(stdout);
+    return true;
+}
+
+void RatioReporter::ReportRuns(const std::vector<Run> &runs) {
+    for (const Run &run : runs) {
+        if (run.error_occurred || run.run_type != Run::RT_Iteration)
+            continue;
+        const std::string name = run.run_name.function_name;
+        const size_t colon = name.rfind(':');
+        if (colon == std::string::npos)
+            continue;
+        const std::string key = name.substr(0, colon), side = name.substr(colon + 1);
+        const double seconds =
+            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        if (!rows_.count(key))
+            order_.push_back(key);
+        Row &row = rows_[key];
+        (side == "karvo" ? row.karvo : row.gmp) = seconds;
+        if (row.karvo >= 0 && row.gmp >= 0) {
+            std::printf("%-34s %12.4f %12.4f %8.2f\n", key.c_str(), 1e3 * row.karvo, 1e3 * row.gmp,
+                        row.karvo / row.gmp);
+            std::fflush(stdout);
+        }
+    }
+}
+
+void RatioReporter::Finalize() {
+    for (const std::string &key : order_) {
+        const Row &row = rows_[key];
+        if (row.karvo < 0 || row.gmp < 0)
+            std::printf("%-34s %12.4f %12.4f %8s\n", key.c_str(), 1e3 * row.karvo, 1e3 * row.gmp,
+                        "-");
+    }
+}

@@ -1,0 +1,195 @@
+#include "workloads.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "operands.h"
+
+namespace {
+
+using Body = std::function<void()>;
+// Builds the operands (untimed) and returns the timed bodies of both sides.
+using Setup = std::function<std::pair<Body, Body>()>;
+
+void pair(const std::string &key, Setup setup) {
+    auto shared = std::make_shared<std::pair<Body, Body>>();
+    auto prepare = [shared, setup] {
+        if (!shared->first)
+            *shared = setup();
+    };
+    auto run = [](const Body &body) {
+        return [body](benchmark::State &state) {
+            for (auto _ : state)
+                body();
+        };
+    };
+    benchmark::RegisterBenchmark((key + ":karvo").c_str(),
+                                 [shared, prepare, run](benchmark::State &state) {
+                                     prepare();
+                                     run(shared->first)(state);
+                                 })
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((key + ":gmp").c_str(),
+                                 [shared, prepare, run](benchmark::State &state) {
+                                     prepare();
+                                     run(shared->second)(state);
+                                 })
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
+}
+
+std::string sized(const char *name, uint64_t n) {
+    return std::string(name) + "/" + std::to_string(n);
+}
+
+void multiplication() {
+    for (uint64_t n : {16, 64, 256, 1024, 4096, 16384, 50000}) {
+        pair(sized("mul", n), [n] {
+            auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
+                 r = std::make_shared<Operand>();
+            Operand::random(*a, n, 1);
+            Operand::random(*b, n, 2);
+            return std::make_pair(Body([=] { bignum_mul(r->bn(), a->bn(), b->bn()); }),
+                                  Body([=] { mpz_mul(r->z(), a->z(), b->z()); }));
+        });
+        pair(sized("sqr", n), [n] {
+            auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
+            Operand::random(*a, n, 3);
+            return std::make_pair(Body([=] { bignum_mul(r->bn(), a->bn(), a->bn()); }),
+                                  Body([=] { mpz_mul(r->z(), a->z(), a->z()); }));
+        });
+    }
+}
+
+void division() {
+    for (uint64_t n : {16, 64, 256, 1024, 4096, 16384, 49000}) {
+        pair(sized("div", n), [n] {
+            auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
+                 q = std::make_shared<Operand>(), r = std::make_shared<Operand>();
+            Operand::random(*a, 2 * n, 4);
+            Operand::random(*b, n, 5);
+            return std::make_pair(Body([=] { bignum_div(q->bn(), r->bn(), a->bn(), b->bn()); }),
+                                  Body([=] { mpz_tdiv_qr(q->z(), r->z(), a->z(), b->z()); }));
+        });
+    }
+}
+
+void text() {
+    for (uint64_t digits : {1000, 10000, 100000, 500000, 950000}) {
+        for (int radix : {10, 16}) {
+            const std::string tag = "/r" + std::to_string(radix);
+            pair(sized("to_text_display", digits) + tag, [digits, radix] {
+                auto a = std::make_shared<Operand>();
+                Operand::random_digits(*a, digits, 6);
+                auto buf = std::make_shared<std::vector<char>>(digits + 2);
+                return std::make_pair(
+                    Body([=] { bignum_cstr_base(a->bn(), 100, buf->data(), radix); }),
+                    Body([=] { mpz_get_str(buf->data(), radix, a->z()); }));
+            });
+            pair(sized("to_text_full", digits) + tag, [digits, radix] {
+                auto a = std::make_shared<Operand>();
+                Operand::random_digits(*a, digits, 7);
+                auto buf = std::make_shared<std::vector<char>>(digits + 2);
+                const int32_t len = int32_t(digits + 2);
+                return std::make_pair(
+                    Body([=] { bignum_cstr_base(a->bn(), len, buf->data(), radix); }),
+                    Body([=] { mpz_get_str(buf->data(), radix, a->z()); }));
+            });
+            pair(sized("from_text", digits) + tag, [digits, radix] {
+                auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
+                Operand::random_digits(*a, digits, 8);
+                auto text = std::make_shared<std::string>(std::string(digits, '7'));
+                if (radix == 10)
+                    *text = a->decimal();
+                return std::make_pair(Body([=] {
+                                          __bignum_zero(r->bn());
+                                          bignum_set_str(r->bn(), uint32_t(radix), text->c_str());
+                                      }),
+                                      Body([=] { mpz_set_str(r->z(), text->c_str(), radix); }));
+            });
+        }
+    }
+}
+
+void power_root_factorial() {
+    for (auto [base, exponent] : {std::pair<uint64_t, uint64_t>{3, 1000000}, {7, 1100000}}) {
+        pair("pow/" + std::to_string(base) + "^" + std::to_string(exponent), [=] {
+            auto b = std::make_shared<Operand>(), e = std::make_shared<Operand>(),
+                 r = std::make_shared<Operand>();
+            b->set_u64(base);
+            e->set_u64(exponent);
+            return std::make_pair(Body([=] { bignum_pow(r->bn(), b->bn(), e->bn()); }),
+                                  Body([=] { mpz_ui_pow_ui(r->z(), base, exponent); }));
+        });
+    }
+    for (uint64_t n : {1000, 10000, 100000, 190000}) {
+        pair(sized("factorial", n), [n] {
+            auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
+            a->set_u64(n);
+            return std::make_pair(Body([=] { bignum_factorial(r->bn(), a->bn()); }),
+                                  Body([=] { mpz_fac_ui(r->z(), n); }));
+        });
+    }
+    for (uint64_t digits : {10000, 100000, 950000}) {
+        for (uint64_t degree : {2, 3, 7}) {
+            pair(sized("root", digits) + "/d" + std::to_string(degree), [=] {
+                auto a = std::make_shared<Operand>(), d = std::make_shared<Operand>(),
+                     r = std::make_shared<Operand>();
+                Operand::random_digits(*a, digits, 9);
+                d->set_u64(degree);
+                return std::make_pair(Body([=] { bignum_root(r->bn(), d->bn(), a->bn()); }),
+                                      Body([=] { mpz_root(r->z(), a->z(), degree); }));
+            });
+        }
+    }
+}
+
+void number_theory() {
+    for (uint64_t n : {1000, 5000, 20000}) {
+        pair(sized("gcd", n), [n] {
+            auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
+                 r = std::make_shared<Operand>();
+            Operand::random(*a, n, 10);
+            Operand::random(*b, n, 11);
+            return std::make_pair(Body([=] { bignum_gcd(r->bn(), a->bn(), b->bn()); }),
+                                  Body([=] { mpz_gcd(r->z(), a->z(), b->z()); }));
+        });
+        pair(sized("modinv", n), [n] {
+            auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
+                 g = std::make_shared<Operand>(), x = std::make_shared<Operand>(),
+                 y = std::make_shared<Operand>();
+            Operand::random(*a, n, 12);
+            Operand::random(*b, n, 13);
+            return std::make_pair(
+                Body([=] { bignum_modinv(g->bn(), x->bn(), y->bn(), a->bn(), b->bn()); }),
+                Body([=] { mpz_gcdext(g->z(), x->z(), y->z(), a->z(), b->z()); }));
+        });
+    }
+    for (uint64_t bits : {1024, 2048, 4096, 8192}) {
+        pair(sized("modpow", bits), [bits] {
+            auto b = std::make_shared<Operand>(), e = std::make_shared<Operand>(),
+                 m = std::make_shared<Operand>(), r = std::make_shared<Operand>();
+            Operand::random(*b, bits / 32, 14);
+            Operand::random(*e, bits / 32, 15);
+            Operand::random(*m, bits / 32, 16);
+            return std::make_pair(Body([=] { bignum_modpow(r->bn(), b->bn(), e->bn(), m->bn()); }),
+                                  Body([=] { mpz_powm(r->z(), b->z(), e->z(), m->z()); }));
+        });
+    }
+}
+
+} // namespace
+
+void register_workloads() {
+    multiplication();
+    division();
+    text();
+    power_root_factorial();
+    number_theory();
+}

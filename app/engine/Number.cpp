@@ -1,0 +1,70 @@
+#include "Number.h"
+
+#include <algorithm>
+#include <new>
+
+Number::Number(Key, Record record, std::optional<std::string> text, int8_t outdated,
+               int32_t precision, int32_t radix)
+    : _number(std::move(record)), _strnum(std::move(text)), _outdated(outdated),
+      _precision(precision), _radix(radix) {}
+
+std::shared_ptr<Number> Number::withPrecision(int32_t precision, int32_t radix) {
+    Record record(bignum_alloc());
+    if (!record)
+        return nullptr;
+    bignum_set(record.get(), 0);
+    return std::make_shared<Number>(Key{}, std::move(record), "0", 0, precision, radix);
+}
+
+std::shared_ptr<Number> Number::fromString(const std::string &text, uint32_t precision,
+                                           uint32_t radix) {
+    Record record(bignum_alloc());
+    if (!record)
+        return nullptr;
+    bignum_set_str(record.get(), radix, text.c_str());
+    return std::make_shared<Number>(Key{}, std::move(record), text, 1, int32_t(precision),
+                                    int32_t(radix));
+}
+
+std::shared_ptr<Number> Number::copy() const {
+    auto twin = withPrecision(_precision, _radix);
+    if (!twin)
+        return nullptr;
+    twin->setString(_strnum);
+    bignum_set_bn(twin->bignum(), bignum());
+    twin->setOutdated(_outdated);
+    return twin;
+}
+
+bool Number::isNegative() const { return _number->sign == 2 && !bignum_iszero(_number.get()); }
+
+std::optional<std::string> Number::updateString() {
+    return updateStringWithPrecision(_precision, _radix);
+}
+
+std::optional<std::string> Number::updateStringWithPrecision(int32_t precision, int32_t radix) {
+    _strnum.reset();
+    if (precision > kMaxPrecision)
+        return std::nullopt;
+    std::string buffer;
+    try {
+        buffer.assign(size_t(std::max(precision, 0)), '\0');
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+    // The library writes nothing for a radix outside 2..36 or an empty buffer.
+    bignum_cstr_base(_number.get(), precision, buffer.data(), radix);
+    std::string magnitude(buffer.c_str());
+    // The library's text has no sign; the display puts it in front.
+    _strnum = isNegative() && !magnitude.empty() ? "-" + magnitude : magnitude;
+    _precision = precision;
+    _outdated = 0;
+    _radix = radix;
+    return _strnum;
+}
+
+std::optional<std::string> Number::description() {
+    if (_outdated != 0)
+        updateString();
+    return _strnum;
+}

@@ -3,7 +3,8 @@
 # Only what is missing is installed; runs apt-get through sudo when not root.
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmp-dev)
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmp-dev
+    qt6-base-dev fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

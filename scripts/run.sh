@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts the program; arguments are passed on.
+# Installs what is missing, builds the calculator and opens its window;
+# arguments are passed on to it (Qt's own, such as -platform).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)" --target karvo-demo >/dev/null
-if [ $# -eq 0 ]; then
-    set -- 2 100 pow 30 '!' 3 -27 root
-fi
-exec build/app/karvo-demo "$@"
+cmake --build build -j "$(nproc)" --target KarvoGui >/dev/null
+exec build/app/gui/KarvoGui "$@"

@@ -5,6 +5,9 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmp-dev
     qt6-base-dev fonts-dejavu-core)
+# Optional extras, e.g. the benchmark library for scripts/bench.sh.
+read -r -a extra <<< "${KARVO_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

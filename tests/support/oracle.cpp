@@ -1,0 +1,216 @@
+#include "support/oracle.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace kt {
+
+bool g_constants_null_before_init = false;
+
+namespace {
+// The shared constants are created once per test process, before any test runs.
+class InitEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        g_constants_null_before_init = !bignum_zero() && !bignum_one() && !bignum_one_hundred();
+        bignum_init();
+    }
+};
+[[maybe_unused]] ::testing::Environment *const g_env =
+    ::testing::AddGlobalTestEnvironment(new InitEnvironment);
+
+std::string short_hex(const Mpz &v) {
+    std::string s = v.str(16);
+    if (s.size() <= 80)
+        return s;
+    return s.substr(0, 40) + "...(" + std::to_string(s.size()) + " hex digits)..." +
+           s.substr(s.size() - 24);
+}
+} // namespace
+
+std::string Mpz::str(int base) const {
+    std::string s(mpz_sizeinbase(v_, base) + 2, '\0');
+    mpz_get_str(s.data(), base, v_);
+    return s.c_str();
+}
+Mpz Mpz::pow2(uint64_t bits) {
+    Mpz r;
+    mpz_setbit(r, bits);
+    return r;
+}
+uint64_t word_count(const Mpz &v) { return v.sgn() == 0 ? 0 : (mpz_sizeinbase(v, 2) + 31) / 32; }
+
+Num::Num() : p_(bignum_alloc()) {
+    if (!p_)
+        std::abort();
+}
+Num::Num(const Mpz &v, uint64_t pad) : Num() { load(p_, v, pad); }
+Mpz Num::value() const { return value_of(p_); }
+
+Num words(std::initializer_list<uint32_t> lsf, uint8_t sign) {
+    Num n;
+    uint64_t i = 0;
+    for (uint32_t w : lsf)
+        __bignum_set(n, i++, w);
+    n->oofm = lsf.size();
+    n->sign = sign;
+    return n;
+}
+
+void load(bignum *b, const Mpz &v, uint64_t pad) {
+    uint64_t n = word_count(v);
+    std::vector<uint32_t> w(std::min(n + pad, kMaxWords), 0);
+    if (n)
+        mpz_export(w.data(), nullptr, -1, 4, 0, 0, v);
+    __bignum_zero(b);
+    for (uint64_t i = 0; i < w.size(); i++)
+        __bignum_set(b, i, w[i]);
+    b->oofm = w.size();
+    b->sign = v.sgn() < 0 ? 2 : 1;
+}
+
+Mpz value_of(const bignum *b) {
+    Mpz r;
+    if (b->oofm)
+        mpz_import(r, b->oofm, -1, 4, 0, 0, b->numb);
+    return b->sign == 2 ? -r : r;
+}
+
+std::vector<uint32_t> words_of(const bignum *b) { return {b->numb, b->numb + b->oofm}; }
+
+std::string describe(const bignum *b) {
+    std::string head = "{sign=" + std::to_string(b->sign) + ", oofm=" + std::to_string(b->oofm) +
+                       ", size=" + std::to_string(b->size) + ", value=";
+    if (b->oofm > b->size || b->size > kMaxWords)
+        return head + "<not readable>}";
+    return head + "0x" + short_hex(value_of(b)) + "}";
+}
+
+uint64_t grown_size(uint64_t n) {
+    uint64_t size = 10;
+    while (size < n)
+        size *= 2;
+    return std::min(size, kMaxWords);
+}
+
+// Value and a sound record; the sign marker must match the value's sign, zero taking 1, unless
+// the caller checks an exact marker itself.
+static Result holds(const bignum *b, const Mpz &want, bool check_sign) {
+    if (!b)
+        return ::testing::AssertionFailure() << "record is null";
+    if ((b->sign != 1 && b->sign != 2) || b->oofm > b->size || b->size > kMaxWords ||
+        b->wsize != 4 || b->wbase != (1ull << 32))
+        return ::testing::AssertionFailure() << "broken record " << describe(b);
+    if (!(value_of(b) == want))
+        return ::testing::AssertionFailure()
+               << "holds " << describe(b) << ", expected 0x" << short_hex(want);
+    if (check_sign && b->sign != (want.sgn() < 0 ? 2 : 1))
+        return ::testing::AssertionFailure() << "wrong sign marker: " << describe(b);
+    return ::testing::AssertionSuccess();
+}
+
+Result Holds(const bignum *b, const Mpz &want) { return holds(b, want, true); }
+
+Result HoldsExactly(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm) {
+    if (auto ok = holds(b, want, false); !ok)
+        return ok;
+    if (b->sign != sign || b->oofm != oofm)
+        return ::testing::AssertionFailure()
+               << "holds " << describe(b) << ", expected sign=" << int(sign) << ", oofm=" << oofm;
+    return ::testing::AssertionSuccess();
+}
+
+Result IsClearZero(const bignum *b) { return HoldsExactly(b, 0, 1, 0); }
+
+Result Snapshot::Unchanged() const {
+    if (value_of(rec) == value && rec->sign == sign && rec->oofm == oofm)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "operand changed to " << describe(rec) << " from sign=" << int(sign)
+           << ", oofm=" << oofm << ", value=0x" << short_hex(value);
+}
+
+std::string TooLarge(const char *function, uint64_t words) {
+    return std::string(function) + "().. result of " + (words ? std::to_string(words) : "*") +
+           " words exceeds max of 100000\n";
+}
+
+Result PrintedLine(const std::string &out, const std::string &want) {
+    size_t star = want.find('*');
+    bool ok = out == want;
+    if (!ok && star != std::string::npos && out.size() > want.size()) {
+        std::string head = want.substr(0, star), tail = want.substr(star + 1);
+        std::string n = out.substr(head.size(), out.size() - head.size() - tail.size());
+        ok = out.compare(0, head.size(), head) == 0 &&
+             out.compare(out.size() - tail.size(), tail.size(), tail) == 0 && n.size() <= 20 &&
+             n.find_first_not_of("0123456789") == std::string::npos && std::stoull(n) > kMaxWords;
+    }
+    if (ok)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "printed \"" << out << "\", expected \"" << want << "\"";
+}
+
+static uint64_t pick_seed() {
+    if (const char *s = std::getenv("KARVO_TEST_SEED"))
+        return std::strtoull(s, nullptr, 0);
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "";
+    return std::hash<std::string>{}(name)&0xFFFFFFFFull;
+}
+
+Rng::Rng()
+    : seed_(pick_seed()), trace_(__FILE__, __LINE__, "KARVO_TEST_SEED=" + std::to_string(seed_)) {
+    ::testing::Test::RecordProperty("seed", std::to_string(seed_));
+    gmp_randinit_mt(st_);
+    gmp_randseed_ui(st_, seed_);
+}
+
+Mpz Rng::below(const Mpz &n) {
+    Mpz r;
+    mpz_urandomm(r, st_, n);
+    return r;
+}
+
+uint64_t Rng::words(uint64_t max) {
+    uint64_t r = below(100);
+    return below(std::min(r < 10 ? 3 : r < 50 ? 10 : r < 85 ? 60 : max, max) + 1);
+}
+
+Mpz Rng::magnitude(uint64_t n) {
+    Mpz v;
+    if (n == 0)
+        return v;
+    uint64_t bits = 32 * (n - 1) + range(1, 32);
+    switch (below(6)) {
+    case 0: // long runs of ones and zeros
+        mpz_rrandomb(v, st_, bits);
+        return v;
+    case 1: // every word 0xFFFFFFFF, now and then less a little
+        return Mpz::ones(n) - long(chance(30) ? below(3) : 0);
+    case 2: // a top word of 1, then runs
+        mpz_rrandomb(v, st_, 32 * (n - 1) + 1);
+        return v;
+    default: // uniform bits, sometimes with whole zero words below the top
+        mpz_urandomb(v, st_, bits);
+        mpz_setbit(v, bits - 1);
+        if (chance(35))
+            for (uint64_t i = 0; i + 1 < n; i++)
+                if (chance(40))
+                    for (int b = 0; b < 32; b++)
+                        mpz_clrbit(v, 32 * i + b);
+        return v;
+    }
+}
+
+Mpz Rng::value(uint64_t max_words, bool negative) {
+    Mpz v = magnitude(words(max_words));
+    return negative && chance(50) ? -v : v;
+}
+
+Num Rng::record(const Mpz &v, bool untrimmed) {
+    return Num(v, untrimmed && chance(20) ? range(1, 3) : 0);
+}
+
+} // namespace kt

@@ -1,0 +1,167 @@
+// Shared helpers for the Karvo tests: GMP values, owned records, conversions, a seeded
+// generator of awkward operands, and checks of values, record fields and printed lines.
+#pragma once
+
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bignum.h"
+
+namespace kt {
+
+constexpr uint64_t kMaxWords = 100000;
+using Result = ::testing::AssertionResult;
+
+// Whether the constant accessors answered null before the suite called bignum_init().
+extern bool g_constants_null_before_init;
+
+// A GMP integer with value semantics; converts to mpz_ptr for the mpz_ functions.
+class Mpz {
+  public:
+    Mpz() { mpz_init(v_); }
+    Mpz(long v) { mpz_init_set_si(v_, v); } // NOLINT: implicit on purpose
+    Mpz(int v) : Mpz(long(v)) {}            // NOLINT
+    explicit Mpz(const char *text, int base = 10) { mpz_init_set_str(v_, text, base); }
+    Mpz(const Mpz &o) { mpz_init_set(v_, o.v_); }
+    Mpz &operator=(const Mpz &o) { return mpz_set(v_, o.v_), *this; }
+    ~Mpz() { mpz_clear(v_); }
+    operator mpz_ptr() { return v_; }          // NOLINT
+    operator mpz_srcptr() const { return v_; } // NOLINT
+    mpz_srcptr get() const { return v_; }
+    int sgn() const { return mpz_sgn(v_); }
+    std::string str(int base = 10) const;
+    static Mpz pow2(uint64_t bits);
+    static Mpz ones(uint64_t words) { return pow2(32 * words) - 1; } // 2^(32*words) - 1
+    friend bool operator==(const Mpz &a, const Mpz &b) { return mpz_cmp(a, b) == 0; }
+    friend Mpz operator+(const Mpz &a, const Mpz &b) { return op<mpz_add>(a, b); }
+    friend Mpz operator-(const Mpz &a, const Mpz &b) { return op<mpz_sub>(a, b); }
+    friend Mpz operator*(const Mpz &a, const Mpz &b) { return op<mpz_mul>(a, b); }
+    friend Mpz operator+(const Mpz &a, long b) { return a + Mpz(b); }
+    friend Mpz operator-(const Mpz &a, long b) { return a - Mpz(b); }
+    friend Mpz operator*(long a, const Mpz &b) { return Mpz(a) * b; }
+    friend Mpz operator-(const Mpz &a) { return Mpz() - a; }
+    friend Mpz abs(const Mpz &a) { return a.sgn() < 0 ? -a : a; }
+
+  private:
+    template <void (*F)(mpz_ptr, mpz_srcptr, mpz_srcptr)>
+    static Mpz op(const Mpz &a, const Mpz &b) {
+        Mpz r;
+        F(r, a, b);
+        return r;
+    }
+    mpz_t v_;
+};
+
+// Words in use of the trimmed magnitude of v.
+uint64_t word_count(const Mpz &v);
+
+// An owned record from bignum_alloc; converts to bignum *.
+class Num {
+  public:
+    Num();
+    // The value v with `pad` zero words above its top word (an untrimmed record).
+    explicit Num(const Mpz &v, uint64_t pad = 0);
+    Num(long v) : Num(Mpz(v)) {} // NOLINT: implicit on purpose
+    Num(Num &&o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ~Num() { bignum_free(p_); }
+    bignum *get() const { return p_; }
+    operator bignum *() const { return p_; } // NOLINT
+    bignum *operator->() const { return p_; }
+    Mpz value() const;
+
+  private:
+    bignum *p_;
+};
+
+// A record holding exactly these words (least significant first), with oofm their count.
+Num words(std::initializer_list<uint32_t> lsf, uint8_t sign = 1);
+// Writes v into an existing record (cleared first) with `pad` zero words above it.
+void load(bignum *b, const Mpz &v, uint64_t pad = 0);
+// The signed value of a record: its words below oofm, negative when sign is 2.
+Mpz value_of(const bignum *b);
+std::vector<uint32_t> words_of(const bignum *b); // the words below oofm
+std::string describe(const bignum *b);
+// Size a fresh record reaches when words 0 .. n-1 are written one after another.
+uint64_t grown_size(uint64_t n);
+
+// Value equal to `want` with the matching sign marker (1 for zero), and a sound record.
+Result Holds(const bignum *b, const Mpz &want);
+// As Holds, with the exact sign marker and words in use.
+Result HoldsExactly(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm);
+Result IsClearZero(const bignum *b); // sign 1, oofm 0
+// Value, sign marker and words in use of an operand, to compare after a call.
+struct Snapshot {
+    explicit Snapshot(const bignum *b) : rec(b), value(value_of(b)), sign(b->sign), oofm(b->oofm) {}
+    Result Unchanged() const;
+    const bignum *rec;
+    Mpz value;
+    uint8_t sign;
+    uint64_t oofm;
+};
+
+// Runs f with standard output captured and returns what it printed.
+template <class F> std::string Stdout(F &&f) {
+    fflush(stdout);
+    ::testing::internal::CaptureStdout();
+    f();
+    fflush(stdout);
+    return ::testing::internal::GetCapturedStdout();
+}
+// The refusal of a result needing more than 100000 words; without a count the line matches any
+// count above 100000 (a "*" in an expected line stands for such a count).
+std::string TooLarge(const char *function, uint64_t words = 0);
+Result PrintedLine(const std::string &out, const std::string &want);
+// A call that must succeed quietly: it prints nothing and returns `dst`.
+template <class F> Result Quietly(F &&call, const bignum *dst) {
+    bignum *ret = nullptr;
+    if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), ""); !ok)
+        return ok;
+    return ret == dst ? ::testing::AssertionSuccess()
+                      : ::testing::AssertionFailure() << "did not return the destination";
+}
+// A call that must refuse: it prints `message`, returns null and leaves `dst` (when given)
+// holding a cleared zero.
+template <class F> Result Refuses(F &&call, const bignum *dst, const std::string &message) {
+    bignum *ret = nullptr;
+    if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), message); !ok)
+        return ok;
+    if (ret != nullptr)
+        return ::testing::AssertionFailure() << "returned a record instead of null";
+    return dst ? IsClearZero(dst) : ::testing::AssertionSuccess();
+}
+
+// Seeded generator of operands. The seed comes from KARVO_TEST_SEED when set, else from the
+// test's name; it is recorded as the test property "seed" and traced in every failure.
+class Rng {
+  public:
+    Rng();
+    ~Rng() { gmp_randclear(st_); }
+    uint64_t below(uint64_t n) { return n <= 1 ? 0 : gmp_urandomm_ui(st_, n); } // [0, n)
+    uint64_t range(uint64_t lo, uint64_t hi) { return lo + below(hi - lo + 1); }
+    bool chance(unsigned percent) { return below(100) < percent; }
+    Mpz below(const Mpz &n); // uniform in [0, n), n > 0
+    // A word count in [0, max], mostly small.
+    uint64_t words(uint64_t max = 300);
+    // A magnitude of exactly n words: uniform bits, long runs of ones and zeros (mpz_rrandomb),
+    // all-ones words, zero words in the middle, or a top word of 1.
+    Mpz magnitude(uint64_t n);
+    // A value of up to max_words words, negative half the time when `negative`.
+    Mpz value(uint64_t max_words, bool negative = true);
+    // A record holding v, now and then with zero words above its top when `untrimmed`.
+    Num record(const Mpz &v, bool untrimmed = true);
+    Num operand(uint64_t max_words) { return record(value(max_words)); }
+
+  private:
+    uint64_t seed_;
+    ::testing::ScopedTrace trace_;
+    gmp_randstate_t st_;
+};
+
+} // namespace kt

@@ -14,25 +14,20 @@ namespace karvo {
 namespace {
 
 bignum *add_magnitudes(bignum *dst, const bignum *a, const bignum *b, const char *function) {
-    const bignum *longer = a->oofm >= b->oofm ? a : b;
-    const bignum *shorter = longer == a ? b : a;
-    const uint64_t m = std::max<uint64_t>(longer->oofm, 1);
-    if (!reserve_ascending(dst, m))
+    const uint64_t m = std::max<uint64_t>({a->oofm, b->oofm, 1});
+    const kernel::Nat sum = kernel::add(to_nat(a), to_nat(b));
+    const uint64_t words = kernel::word_count(sum); // m + 1 after a carry
+    if (words > kMaxWords) {
+        report_too_large(function, words);
+        __bignum_zero(dst);
         return nullptr;
-    dst->numb[0] = 0;
-    uint32_t carry =
-        kernel::add(dst->numb, longer->numb, longer->oofm, shorter->numb, shorter->oofm);
-    if (carry != 0) {
-        if (m + 1 > kMaxWords) {
-            report_too_large(function, m + 1);
-            __bignum_zero(dst);
-            return nullptr;
-        }
-        if (!reserve_ascending(dst, m + 1))
-            return nullptr;
-        dst->numb[m] = carry;
     }
-    dst->oofm = carry != 0 ? m + 1 : m;
+    const uint64_t in_use = std::max(m, words);
+    if (!reserve_ascending(dst, in_use))
+        return nullptr;
+    write_magnitude(dst, sum);
+    std::fill(dst->numb + words, dst->numb + in_use, 0);
+    dst->oofm = in_use;
     if (a->sign == kNegative && b->sign == kNegative)
         dst->sign = kNegative;
     return dst;

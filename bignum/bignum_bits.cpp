@@ -96,8 +96,11 @@ int64_t bignum_lowest_set_bit(bignum *bn) {
 // Only count mod 32 counts; oofm and sign stay, so the top word may become zero.
 bignum *bignum_rshift(bignum *bn, uint64_t count) {
     const unsigned s = unsigned(count % 32);
-    if (s != 0 && bn->oofm != 0)
-        kernel::rshift(bn->numb, bn->numb, bn->oofm, s);
+    if (s == 0 || bn->oofm == 0)
+        return bn;
+    for (uint64_t i = 0; i + 1 < bn->oofm; ++i)
+        bn->numb[i] = (bn->numb[i] >> s) | (bn->numb[i + 1] << (32 - s));
+    bn->numb[bn->oofm - 1] >>= s;
     return bn;
 }
 

@@ -17,7 +17,13 @@ int library_order(const bignum *a, const bignum *b) {
     if (a->sign == kPositive && b->sign == kNegative)
         return 1;
     auto ma = magnitude(a), mb = magnitude(b);
-    return kernel::cmp(ma.data(), ma.size(), mb.data(), mb.size());
+    if (ma.size() != mb.size())
+        return ma.size() > mb.size() ? 1 : -1;
+    for (size_t i = ma.size(); i-- > 0;) {
+        if (ma[i] != mb[i])
+            return ma[i] > mb[i] ? 1 : -1;
+    }
+    return 0;
 }
 
 } // namespace

@@ -18,16 +18,15 @@ namespace {
 // divisor word non-zero. The quotient's storage grows as if its top word
 // were written first.
 bignum *divide_by_word(bignum *q, bignum *r, const bignum *divd, uint32_t w) {
-    uint32_t rem;
+    kernel::Nat quotient, remainder;
+    kernel::divrem(to_nat(divd), kernel::from_u64(w), q ? &quotient : nullptr, &remainder);
     if (q != nullptr) {
         if (!reserve_top_first(q, divd->oofm))
             return nullptr;
-        rem = kernel::divrem_1(q->numb, divd->numb, divd->oofm, w);
-        q->oofm = kernel::normalized_size(q->numb, divd->oofm);
-    } else {
-        rem = kernel::mod_1(divd->numb, divd->oofm, w);
+        write_magnitude(q, quotient);
     }
     if (r != nullptr) {
+        const uint32_t rem = remainder.empty() ? 0 : uint32_t(remainder[0]);
         r->numb[0] = rem;
         if (rem != 0)
             r->oofm = 1;
@@ -37,16 +36,16 @@ bignum *divide_by_word(bignum *q, bignum *r, const bignum *divd, uint32_t w) {
 
 // Divisors of two or more words, |divd| > |divs|.
 bignum *divide_long(bignum *q, bignum *r, const bignum *divd, const bignum *divs) {
-    auto n = magnitude(divs);
+    const uint64_t n = magnitude(divs).size();
     kernel::Nat quotient, remainder;
-    kernel::divrem(magnitude(divd), n, q ? &quotient : nullptr, &remainder);
+    kernel::divrem(to_nat(divd), to_nat(divs), q ? &quotient : nullptr, &remainder);
     if (q != nullptr) {
-        if (!reserve_top_first(q, divd->oofm - n.size() + 1))
+        if (!reserve_top_first(q, divd->oofm - n + 1))
             return nullptr;
         write_magnitude(q, quotient);
     }
     if (r != nullptr) {
-        if (!reserve_top_first(r, remainder.size()))
+        if (!reserve_top_first(r, kernel::word_count(remainder)))
             return nullptr;
         write_magnitude(r, remainder);
     }

@@ -13,7 +13,7 @@ extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
         dst->sign = kPositive;
         return dst;
     }
-    kernel::Nat g = kernel::gcd(magnitude(a), magnitude(b));
+    kernel::Nat g = kernel::gcd(to_nat(a), to_nat(b));
     assign(dst, g, false, "bignum_gcd");
     return dst;
 }

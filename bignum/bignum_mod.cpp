@@ -1,4 +1,5 @@
-// Remainder, modular inverse (extended Euclid) and modular power.
+// Remainder, modular inverse (extended Euclid) and modular power (sliding
+// window, Montgomery form for odd moduli).
 #include <utility>
 
 #include "bignum.h"
@@ -48,25 +49,6 @@ Bezout extended_gcd(const Nat &a, const Nat &b) {
     return {std::move(old_r), std::move(old_s), std::move(old_t)};
 }
 
-Nat to_nat(const bignum *bn) {
-    auto m = magnitude(bn);
-    return Nat(m.begin(), m.end());
-}
-
-// base^e mod m for base < m, m > 1, by left-to-right square-and-multiply.
-Nat power_mod(const Nat &base, const bignum *exponent, const Nat &m) {
-    auto e = magnitude(exponent);
-    Nat result{1};
-    for (size_t i = e.size(); i-- > 0;) {
-        for (int bit = 31; bit >= 0; --bit) {
-            kernel::divrem(kernel::sqr(result), m, nullptr, &result);
-            if ((e[i] >> bit) & 1)
-                kernel::divrem(kernel::mul(result, base), m, nullptr, &result);
-        }
-    }
-    return result;
-}
-
 } // namespace
 
 extern "C" {
@@ -99,7 +81,7 @@ bignum *bignum_modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modul
         return nullptr;
     }
     Nat b;
-    kernel::divrem(magnitude(base), m, nullptr, &b);
+    kernel::divrem(to_nat(base), m, nullptr, &b);
     if (is_negative(exponent)) {
         Bezout e = extended_gcd(b, m);
         if (e.g != Nat{1}) {
@@ -110,7 +92,7 @@ bignum *bignum_modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modul
         // The coefficient lies in (-m, m); bring it into [0, m).
         b = e.x.negative && !e.x.mag.empty() ? kernel::sub(m, e.x.mag) : e.x.mag;
     }
-    Nat result = m == Nat{1} ? Nat{} : power_mod(b, exponent, m);
+    Nat result = m == Nat{1} ? Nat{} : kernel::powm(b, to_nat(exponent), m);
     assign(dst, result, false, "bignum_modpow");
     return dst;
 }

@@ -16,31 +16,21 @@ extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
         return bignum_set(dst, 0);
     __bignum_zero(dst);
     const uint64_t written = b->oofm == 0 ? 0 : a_words_at_call + b->oofm;
-    auto ma = magnitude(a), mb = magnitude(b);
-    if (ma.size() < mb.size())
-        std::swap(ma, mb);
-    const uint64_t bound = mb.empty() ? 0 : ma.size() + mb.size();
-    if (bound > kMaxWords + 1) {
-        report_too_large("bignum_mul", bound - 1);
+    const uint64_t na = magnitude(a).size(), nb = magnitude(b).size();
+    // A product of na + nb - 1 words or more is beyond the limit before it is made.
+    if (na != 0 && nb != 0 && na + nb - 1 > kMaxWords) {
+        report_too_large("bignum_mul", na + nb - 1);
         return nullptr;
     }
-    kernel::Nat spill;
-    if (bound == kMaxWords + 1) {
-        // The product has one word fewer than the bound or exceeds the limit.
-        spill = kernel::mul(ma, mb);
-        if (spill.size() > kMaxWords) {
-            report_too_large("bignum_mul", spill.size());
-            return nullptr;
-        }
+    const kernel::Nat product = kernel::mul(to_nat(a), to_nat(b));
+    const uint64_t words = kernel::word_count(product);
+    if (words > kMaxWords) {
+        report_too_large("bignum_mul", words);
+        return nullptr;
     }
     if (!reserve_ascending(dst, std::min(written, kMaxWords)))
         return nullptr;
-    if (!spill.empty()) {
-        write_magnitude(dst, spill);
-    } else if (bound != 0) {
-        kernel::mul(dst->numb, ma.data(), ma.size(), mb.data(), mb.size());
-        dst->oofm = kernel::normalized_size(dst->numb, bound);
-    }
+    write_magnitude(dst, product);
     dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
     return dst;
 }

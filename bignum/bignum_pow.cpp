@@ -34,7 +34,7 @@ extern "C" bignum *bignum_pow(bignum *dst, bignum *base, bignum *exponent) {
     bignum_set(dst, 1);
     if (e_zero)
         return dst;
-    const Nat b(magnitude(base).begin(), magnitude(base).end());
+    const Nat b = to_nat(base);
     const bool negative_result = is_negative(base) && odd;
     const bool unit = b == Nat{1};
 

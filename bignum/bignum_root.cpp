@@ -23,7 +23,7 @@ extern "C" bignum *bignum_root(bignum *dst, bignum *degree, bignum *radicand) {
     // A degree beyond 64 bits exceeds any radicand's bit length: the root is 0 or 1.
     uint64_t n = UINT64_MAX;
     magnitude_to_u64(degree, &n);
-    const kernel::Nat r = kernel::root(magnitude(radicand), n);
+    const kernel::Nat r = kernel::root(to_nat(radicand), n);
     assign(dst, r, negative, "bignum_root");
     return dst;
 }

@@ -95,9 +95,9 @@ bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text) {
         }
         value = kernel::from_digits(digits.data() + first, count, radix);
     }
-    if (value.size() > kMaxWords) {
+    if (kernel::word_count(value) > kMaxWords) {
         __bignum_zero(dst);
-        report_too_large("bignum_set_str", value.size());
+        report_too_large("bignum_set_str", kernel::word_count(value));
         return nullptr;
     }
     ScopedRecord parsed, sum;

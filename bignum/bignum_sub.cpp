@@ -13,9 +13,7 @@ namespace {
 bignum *subtract_magnitudes(bignum *dst, const bignum *big, const bignum *small) {
     if (!reserve_ascending(dst, big->oofm))
         return nullptr;
-    auto s = magnitude(small);
-    kernel::sub(dst->numb, big->numb, big->oofm, s.data(), s.size());
-    dst->oofm = kernel::normalized_size(dst->numb, big->oofm);
+    write_magnitude(dst, kernel::sub(to_nat(big), to_nat(small)));
     return dst;
 }
 

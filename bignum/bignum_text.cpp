@@ -42,10 +42,11 @@ const uint8_t BIGNUM_BASE_CHAR_INV[256] = {
 
 namespace {
 
-// Writes `digits` (k of them) into buf of len bytes: in full when they fit in
-// len - 1 characters, else as the leading digits cut (not rounded) before the
-// suffix "x10^" and the digit count less one, exactly len - 1 characters.
-void write_display_form(const std::string &digits, int32_t len, char *buf) {
+// Writes a number of k digits, of which `digits` are the leading ones (all of
+// them when they fit), into buf of len bytes: in full when they fit in len - 1
+// characters, else as the leading digits cut (not rounded) before the suffix
+// "x10^" and the digit count less one, exactly len - 1 characters.
+void write_display_form(const std::string &digits, uint64_t k, int32_t len, char *buf) {
     if (len <= 0)
         return;
     // Digits in the alphabet the library exports at the time of the call.
@@ -53,7 +54,7 @@ void write_display_form(const std::string &digits, int32_t len, char *buf) {
         const char c = digits[i];
         return BIGNUM_BASE_CHAR[c <= '9' ? c - '0' : c - 'a' + 10];
     };
-    const size_t room = size_t(len) - 1, k = digits.size();
+    const size_t room = size_t(len) - 1;
     std::string text;
     if (k <= room) {
         for (size_t i = 0; i < k; ++i)
@@ -79,9 +80,11 @@ int32_t bignum_cstr_base(bignum *bn, int32_t len, char *buf, int32_t radix) {
         return -1;
     if (radix > 36)
         return -2;
-    const std::string digits = kernel::to_digits(magnitude(bn), unsigned(radix));
-    write_display_form(digits, len, buf);
-    return int32_t(digits.size());
+    // Only the digits that can be shown are produced, and the count.
+    const size_t wanted = len > 1 ? size_t(len) : 1;
+    const kernel::LeadingDigits lead = kernel::leading_digits(to_nat(bn), unsigned(radix), wanted);
+    write_display_form(lead.digits, lead.total, len, buf);
+    return int32_t(lead.total);
 }
 
 char *bignum_cstr_base2(bignum *bn, int32_t len, int32_t radix) {

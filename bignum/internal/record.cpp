@@ -9,7 +9,10 @@
 namespace karvo {
 
 std::span<const uint32_t> magnitude(const bignum *bn) {
-    return kernel::trimmed(std::span<const uint32_t>(bn->numb, bn->oofm));
+    uint64_t n = bn->oofm;
+    while (n > 0 && bn->numb[n - 1] == 0)
+        --n;
+    return {bn->numb, n};
 }
 
 bool magnitude_to_u64(const bignum *bn, uint64_t *out) {
@@ -19,6 +22,8 @@ bool magnitude_to_u64(const bignum *bn, uint64_t *out) {
     *out = (m.size() > 0 ? m[0] : 0) | (m.size() > 1 ? uint64_t(m[1]) << 32 : 0);
     return true;
 }
+
+kernel::Nat to_nat(const bignum *bn) { return kernel::from_words(magnitude(bn)); }
 
 uint64_t grown_size(uint64_t size, uint64_t want) {
     uint64_t grown = want <= 2 * size ? 2 * size : 2 * want;
@@ -58,19 +63,19 @@ bool reserve_for_copy(bignum *bn, uint64_t words) {
            resize_storage(bn, grown_size(bn->size, words));
 }
 
-void write_magnitude(bignum *dst, std::span<const uint32_t> words) {
-    if (!words.empty())
-        std::memcpy(dst->numb, words.data(), words.size() * sizeof(uint32_t));
-    dst->oofm = words.size();
+void write_magnitude(bignum *dst, const kernel::Nat &value) {
+    kernel::to_words(value, dst->numb);
+    dst->oofm = kernel::word_count(value);
 }
 
 bool assign(bignum *dst, const kernel::Nat &value, bool negative, const char *function) {
     __bignum_zero(dst);
-    if (value.size() > kMaxWords) {
-        report_too_large(function, value.size());
+    const uint64_t words = kernel::word_count(value);
+    if (words > kMaxWords) {
+        report_too_large(function, words);
         return false;
     }
-    if (!reserve_for_copy(dst, value.size()))
+    if (!reserve_for_copy(dst, words))
         return false;
     write_magnitude(dst, value);
     dst->sign = negative && !value.empty() ? kNegative : kPositive;

@@ -25,6 +25,8 @@ inline bool is_negative(const bignum *bn) {
 }
 // The magnitude as a machine word when it fits in 64 bits.
 bool magnitude_to_u64(const bignum *bn, uint64_t *out);
+// The magnitude as a natural number for the kernels.
+kernel::Nat to_nat(const bignum *bn);
 
 // The size __bignum_grow picks for a record of `size` words asked for `want`.
 uint64_t grown_size(uint64_t size, uint64_t want);
@@ -40,8 +42,8 @@ bool reserve_top_first(bignum *bn, uint64_t words);
 bool reserve_for_copy(bignum *bn, uint64_t words);
 
 // Writes a magnitude into a record that has room for it (see reserve_*):
-// the words, `oofm` = its length. Sign and the words above are left alone.
-void write_magnitude(bignum *dst, std::span<const uint32_t> words);
+// the words, `oofm` = its length in words. Sign and the words above are left alone.
+void write_magnitude(bignum *dst, const kernel::Nat &value);
 // Clears `dst`, then stores `value` with `sign` (zero keeps sign 1), growing
 // as a copy does. Fails (with the too-large message) above the word limit.
 bool assign(bignum *dst, const kernel::Nat &value, bool negative, const char *function);

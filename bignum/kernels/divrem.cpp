@@ -1,66 +1,71 @@
-// Division: one 64-bit division per word for a single-word divisor, Knuth's
-// Algorithm D (TAOCP 4.3.1) with a two-word quotient estimate otherwise.
+// The division entry point: a one-limb divisor, schoolbook for short
+// divisors, else blocks of divide and conquer from the top of the quotient.
 #include <algorithm>
 #include <bit>
 #include <vector>
 
-#include "kernels/kernels.h"
+#include "kernels/arith.h"
+#include "kernels/div.h"
+#include "kernels/mul.h"
 
 namespace karvo::kernel {
 
-Word divrem_1(Word *q, const Word *a, size_t n, Word d) {
-    DWord rem = 0;
-    for (size_t i = n; i-- > 0;) {
-        DWord t = (rem << kWordBits) | a[i];
-        q[i] = Word(t / d);
-        rem = t % d;
+namespace {
+
+// k < dn quotient limbs of a (dn + k)-limb window u whose top dn limbs are
+// below d: estimated from the top 2k limbs by the top k limbs of d (at most
+// two too large), then corrected with one full product.
+void divide_partial(Limb *q, Limb *u, const Limb *d, size_t dn, size_t k, const Tuning &t) {
+    std::vector<Limb> top(u + dn - k, u + dn + k);
+    if (div_dc_n(q, top.data(), d + dn - k, k, t) != 0)
+        std::fill(q, q + k, ~Limb(0));
+    std::vector<Limb> product(dn + k);
+    mul(product.data(), d, dn, q, k, t);
+    Limb borrow = sub_n(u, u, product.data(), dn + k);
+    while (borrow != 0) {
+        sub_1(q, q, k, 1);
+        borrow -= add(u, u, dn + k, d, dn);
     }
-    return Word(rem);
 }
 
-Word mod_1(const Word *a, size_t n, Word d) {
-    DWord rem = 0;
-    for (size_t i = n; i-- > 0;)
-        rem = ((rem << kWordBits) | a[i]) % d;
-    return Word(rem);
-}
+} // namespace
 
-void divrem(Word *q, Word *r, const Word *a, size_t an, const Word *b, size_t bn) {
-    const size_t m = an - bn;
+void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t) {
+    if (bn == 1) {
+        r[0] = divrem_1(q, a, an, b[0]);
+        return;
+    }
+    // Normalise so that the divisor's top bit is set; u gets one limb more,
+    // whose value keeps u's top bn limbs below d.
     const unsigned s = unsigned(std::countl_zero(b[bn - 1]));
-    // Normalise so that the divisor's top bit is set; u gets one word more.
-    std::vector<Word> v(b, b + bn), u(an + 1);
+    std::vector<Limb> d(b, b + bn), u(an + 1, 0);
     if (s != 0) {
-        lshift(v.data(), b, bn, s);
+        lshift(d.data(), b, bn, s);
         u[an] = lshift(u.data(), a, an, s);
     } else {
         std::copy(a, a + an, u.begin());
     }
-    const DWord vtop = v[bn - 1], vnext = v[bn - 2];
-    for (size_t j = m + 1; j-- > 0;) {
-        const DWord num = (DWord(u[j + bn]) << kWordBits) | u[j + bn - 1];
-        DWord qhat = num / vtop, rhat = num % vtop;
-        while (qhat >> kWordBits || qhat * vnext > ((rhat << kWordBits) | u[j + bn - 2])) {
-            --qhat;
-            rhat += vtop;
-            if (rhat >> kWordBits)
-                break;
+    const size_t qn = an - bn + 1;
+    if (bn < t.div_dc || bn < 4) {
+        div_basecase(q, u.data(), an + 1, d.data(), bn);
+    } else {
+        size_t k = qn % bn == 0 ? bn : qn % bn;
+        size_t j = qn - k;
+        if (k == bn)
+            div_dc_n(q + j, u.data() + j, d.data(), bn, t);
+        else if (k < t.div_dc || k < 4)
+            div_basecase(q + j, u.data() + j, bn + k, d.data(), bn);
+        else
+            divide_partial(q + j, u.data() + j, d.data(), bn, k, t);
+        while (j > 0) {
+            j -= bn;
+            div_dc_n(q + j, u.data() + j, d.data(), bn, t);
         }
-        // The estimate is at most one too large: add back once if it was.
-        Word borrow = submul_1(u.data() + j, v.data(), bn, Word(qhat));
-        if (u[j + bn] < borrow) {
-            u[j + bn] -= borrow;
-            --qhat;
-            u[j + bn] += add_n(u.data() + j, u.data() + j, v.data(), bn);
-        } else {
-            u[j + bn] -= borrow;
-        }
-        q[j] = Word(qhat);
     }
     if (s != 0)
         rshift(r, u.data(), bn, s);
     else
-        std::copy(u.begin(), u.begin() + bn, r);
+        std::copy(u.begin(), u.begin() + long(bn), r);
 }
 
 } // namespace karvo::kernel

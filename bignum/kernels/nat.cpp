@@ -3,15 +3,33 @@
 #include <algorithm>
 #include <bit>
 
+#include "kernels/arith.h"
+#include "kernels/div.h"
+#include "kernels/mul.h"
+
 namespace karvo::kernel {
 
-Nat from_u64(uint64_t v) {
-    Nat r;
-    if (v != 0)
-        r.push_back(Word(v));
-    if (v >> kWordBits)
-        r.push_back(Word(v >> kWordBits));
+Nat from_u64(uint64_t v) { return v == 0 ? Nat{} : Nat{v}; }
+
+Nat from_words(std::span<const uint32_t> words) {
+    Nat r((words.size() + 1) / 2);
+    for (size_t i = 0; i < words.size(); ++i)
+        r[i / 2] |= Limb(words[i]) << (32 * (i % 2));
+    normalize(r);
     return r;
+}
+
+size_t word_count(View a) {
+    a = trimmed(a);
+    if (a.empty())
+        return 0;
+    return 2 * a.size() - (a.back() >> 32 == 0 ? 1 : 0);
+}
+
+void to_words(View a, uint32_t *out) {
+    const size_t n = word_count(a);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = uint32_t(a[i / 2] >> (32 * (i % 2)));
 }
 
 int compare(View a, View b) {
@@ -21,6 +39,8 @@ int compare(View a, View b) {
 }
 
 Nat add(View a, View b) {
+    a = trimmed(a);
+    b = trimmed(b);
     if (a.size() < b.size())
         std::swap(a, b);
     Nat r(a.size() + 1);
@@ -30,6 +50,7 @@ Nat add(View a, View b) {
 }
 
 Nat sub(View a, View b) {
+    a = trimmed(a);
     b = trimmed(b);
     Nat r(a.size());
     kernel::sub(r.data(), a.data(), a.size(), b.data(), b.size());
@@ -37,7 +58,7 @@ Nat sub(View a, View b) {
     return r;
 }
 
-Nat mul(View a, View b) {
+Nat mul(View a, View b, const Tuning &t) {
     a = trimmed(a);
     b = trimmed(b);
     if (a.empty() || b.empty())
@@ -45,22 +66,25 @@ Nat mul(View a, View b) {
     if (a.size() < b.size())
         std::swap(a, b);
     Nat r(a.size() + b.size());
-    kernel::mul(r.data(), a.data(), a.size(), b.data(), b.size());
+    if (a.data() == b.data() && a.size() == b.size())
+        kernel::sqr(r.data(), a.data(), a.size(), t);
+    else
+        kernel::mul(r.data(), a.data(), a.size(), b.data(), b.size(), t);
     normalize(r);
     return r;
 }
 
-Nat sqr(View a) {
+Nat sqr(View a, const Tuning &t) {
     a = trimmed(a);
     if (a.empty())
         return {};
     Nat r(2 * a.size());
-    kernel::sqr(r.data(), a.data(), a.size());
+    kernel::sqr(r.data(), a.data(), a.size(), t);
     normalize(r);
     return r;
 }
 
-void divrem(View a, View b, Nat *q, Nat *r) {
+void divrem(View a, View b, Nat *q, Nat *r, const Tuning &t) {
     a = trimmed(a);
     b = trimmed(b);
     if (cmp(a.data(), a.size(), b.data(), b.size()) < 0) {
@@ -71,10 +95,7 @@ void divrem(View a, View b, Nat *q, Nat *r) {
         return;
     }
     Nat quot(a.size() - b.size() + 1), rem(b.size());
-    if (b.size() == 1)
-        rem[0] = divrem_1(quot.data(), a.data(), a.size(), b[0]);
-    else
-        kernel::divrem(quot.data(), rem.data(), a.data(), a.size(), b.data(), b.size());
+    kernel::divrem(quot.data(), rem.data(), a.data(), a.size(), b.data(), b.size(), t);
     normalize(quot);
     normalize(rem);
     if (q)
@@ -87,23 +108,23 @@ Nat shift_left(View a, uint64_t bits) {
     a = trimmed(a);
     if (a.empty())
         return {};
-    const size_t words = size_t(bits / kWordBits);
-    const unsigned s = unsigned(bits % kWordBits);
-    Nat r(a.size() + words + 1);
-    std::copy(a.begin(), a.end(), r.begin() + words);
+    const size_t limbs = size_t(bits / kLimbBits);
+    const unsigned s = unsigned(bits % kLimbBits);
+    Nat r(a.size() + limbs + 1);
+    std::copy(a.begin(), a.end(), r.begin() + long(limbs));
     if (s != 0)
-        r.back() = lshift(r.data() + words, r.data() + words, a.size(), s);
+        r.back() = lshift(r.data() + limbs, r.data() + limbs, a.size(), s);
     normalize(r);
     return r;
 }
 
 Nat shift_right(View a, uint64_t bits) {
     a = trimmed(a);
-    const uint64_t words = bits / kWordBits;
-    if (words >= a.size())
+    const uint64_t limbs = bits / kLimbBits;
+    if (limbs >= a.size())
         return {};
-    Nat r(a.begin() + words, a.end());
-    const unsigned s = unsigned(bits % kWordBits);
+    Nat r(a.begin() + long(limbs), a.end());
+    const unsigned s = unsigned(bits % kLimbBits);
     if (s != 0)
         rshift(r.data(), r.data(), r.size(), s);
     normalize(r);
@@ -114,78 +135,7 @@ uint64_t bit_length(View a) {
     a = trimmed(a);
     if (a.empty())
         return 0;
-    return uint64_t(a.size()) * kWordBits - unsigned(std::countl_zero(a.back()));
-}
-
-// Left-to-right binary powering: one squaring per bit of e below the top one
-// and one product per set bit.
-Nat pow(View base, uint64_t e) {
-    base = trimmed(base);
-    if (e == 0)
-        return {1};
-    if (base.empty())
-        return {};
-    Nat result(base.begin(), base.end());
-    for (int bit = 62 - std::countl_zero(e); bit >= 0; --bit) {
-        result = sqr(result);
-        if ((e >> bit) & 1)
-            result = mul(result, base);
-    }
-    return result;
-}
-
-// Newton's iteration x' = ((n-1) x + a / x^(n-1)) / n from a start above the
-// root; the first step that does not go down ends it at the floor of the root.
-Nat root(View a, uint64_t n) {
-    a = trimmed(a);
-    if (a.empty() || n == 1)
-        return Nat(a.begin(), a.end());
-    const uint64_t bits = bit_length(a);
-    if (n >= bits)
-        return {1};
-    Nat x = shift_left(Nat{1}, (bits + n - 1) / n);
-    const Nat n_nat = from_u64(n), n_less_one = from_u64(n - 1);
-    for (;;) {
-        Nat quotient;
-        divrem(a, pow(x, n - 1), &quotient, nullptr);
-        Nat y;
-        divrem(add(mul(x, n_less_one), quotient), n_nat, &y, nullptr);
-        if (compare(y, x) >= 0)
-            return x;
-        x = std::move(y);
-    }
-}
-
-// The product of lo..hi, split in halves so that the factors stay balanced.
-static Nat product_of_range(uint64_t lo, uint64_t hi) {
-    if (hi - lo < 16) {
-        Nat r{1};
-        for (uint64_t k = lo; k <= hi; ++k) {
-            Word carry = mul_1(r.data(), r.data(), r.size(), Word(k));
-            if (carry != 0)
-                r.push_back(carry);
-        }
-        return r;
-    }
-    const uint64_t mid = lo + (hi - lo) / 2;
-    return mul(product_of_range(lo, mid), product_of_range(mid + 1, hi));
-}
-
-Nat factorial(uint64_t n) {
-    if (n < 2)
-        return {1};
-    return product_of_range(2, n);
-}
-
-Nat gcd(View a, View b) {
-    Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
-    while (!v.empty()) {
-        Nat r;
-        divrem(u, v, nullptr, &r);
-        u = std::move(v);
-        v = std::move(r);
-    }
-    return u;
+    return uint64_t(a.size()) * kLimbBits - unsigned(std::countl_zero(a.back()));
 }
 
 } // namespace karvo::kernel

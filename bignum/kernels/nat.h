@@ -1,6 +1,6 @@
-// Natural numbers as growable word vectors, always normalised (no top zero
-// words; zero is empty). The families compute with these and then write the
-// record; the algorithms sit on the span kernels of kernels.h.
+// Natural numbers as growable limb vectors, always normalised (no top zero
+// limbs; zero is empty). The families compute with these and then write the
+// record; the algorithms sit on the span kernels.
 #pragma once
 
 #include <cstdint>
@@ -8,40 +8,56 @@
 #include <string>
 #include <vector>
 
-#include "kernels/kernels.h"
+#include "kernels/limb.h"
 
 namespace karvo::kernel {
 
-using Nat = std::vector<Word>;
-using View = std::span<const Word>;
+using Nat = std::vector<Limb>;
+using View = std::span<const Limb>;
 
 inline void normalize(Nat &a) { a.resize(normalized_size(a.data(), a.size())); }
 inline View trimmed(View a) { return a.first(normalized_size(a.data(), a.size())); }
 Nat from_u64(uint64_t v);
 
+// The record's 32-bit words (least significant first) and back.
+Nat from_words(std::span<const uint32_t> words);
+size_t word_count(View a);            // 32-bit words without top zero words
+void to_words(View a, uint32_t *out); // writes word_count(a) words
+
 int compare(View a, View b);
 Nat add(View a, View b);
 Nat sub(View a, View b); // a >= b
-Nat mul(View a, View b);
-Nat sqr(View a);
+Nat mul(View a, View b, const Tuning &t = kDefaultTuning);
+Nat sqr(View a, const Tuning &t = kDefaultTuning);
 // q = a / b and r = a mod b for b != 0; either pointer may be null.
-void divrem(View a, View b, Nat *q, Nat *r);
+void divrem(View a, View b, Nat *q, Nat *r, const Tuning &t = kDefaultTuning);
 Nat shift_left(View a, uint64_t bits);
 Nat shift_right(View a, uint64_t bits);
 uint64_t bit_length(View a);
 
 // base^e; the caller has checked that the result is of a sensible size.
-Nat pow(View base, uint64_t e);
+Nat pow(View base, uint64_t e, const Tuning &t = kDefaultTuning);
 // floor(a^(1/n)) for n >= 1.
-Nat root(View a, uint64_t n);
-// n! for small n.
-Nat factorial(uint64_t n);
-Nat gcd(View a, View b);
+Nat root(View a, uint64_t n, const Tuning &t = kDefaultTuning);
+// n! for n whose factorial the caller has checked to be of a sensible size.
+Nat factorial(uint64_t n, const Tuning &t = kDefaultTuning);
+Nat gcd(View a, View b, const Tuning &t = kDefaultTuning);
+// base^e mod m for m > 1 and base < m.
+Nat powm(View base, View e, View m, const Tuning &t = kDefaultTuning);
 
 // Digits of a in radix 2..36, most significant first, "0" for zero.
-std::string to_digits(View a, unsigned radix);
+std::string to_digits(View a, unsigned radix, const Tuning &t = kDefaultTuning);
+// The first `count` digits of a (all of them when it has fewer), and the
+// number of digits of a, without producing the others.
+struct LeadingDigits {
+    std::string digits;
+    uint64_t total;
+};
+LeadingDigits leading_digits(View a, unsigned radix, size_t count,
+                             const Tuning &t = kDefaultTuning);
 // The sum of values[i] * radix^(count-1-i) for radix >= 2 and digit values
 // below 36 (they may exceed the radix).
-Nat from_digits(const uint8_t *values, size_t count, unsigned radix);
+Nat from_digits(const uint8_t *values, size_t count, unsigned radix,
+                const Tuning &t = kDefaultTuning);
 
 } // namespace karvo::kernel

@@ -1,0 +1,160 @@
+// Textbook carry loops over 128-bit intermediates.
+#include "kernels/arith.h"
+
+namespace karvo::kernel {
+
+int cmp_n(const Limb *a, const Limb *b, size_t n) {
+    while (n-- > 0) {
+        if (a[n] != b[n])
+            return a[n] > b[n] ? 1 : -1;
+    }
+    return 0;
+}
+
+int cmp(const Limb *a, size_t an, const Limb *b, size_t bn) {
+    if (an != bn)
+        return an > bn ? 1 : -1;
+    return cmp_n(a, b, an);
+}
+
+Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
+    Limb carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Limb s = a[i] + b[i];
+        const Limb t = s + carry;
+        carry = Limb(s < a[i]) | Limb(t < s);
+        r[i] = t;
+    }
+    return carry;
+}
+
+Limb add_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    size_t i = 0;
+    for (; i < n && w != 0; ++i) {
+        const Limb t = a[i] + w;
+        w = Limb(t < w);
+        r[i] = t;
+    }
+    if (r != a) {
+        for (; i < n; ++i)
+            r[i] = a[i];
+    }
+    return w;
+}
+
+Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
+    return add_1(r + bn, a + bn, an - bn, add_n(r, a, b, bn));
+}
+
+Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
+    Limb borrow = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Limb d = a[i] - b[i];
+        const Limb t = d - borrow;
+        borrow = Limb(a[i] < b[i]) | Limb(d < borrow);
+        r[i] = t;
+    }
+    return borrow;
+}
+
+Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    size_t i = 0;
+    for (; i < n && w != 0; ++i) {
+        const Limb ai = a[i];
+        r[i] = ai - w;
+        w = Limb(ai < w);
+    }
+    if (r != a) {
+        for (; i < n; ++i)
+            r[i] = a[i];
+    }
+    return w;
+}
+
+Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
+    return sub_1(r + bn, a + bn, an - bn, sub_n(r, a, b, bn));
+}
+
+Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    Limb carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const DLimb p = DLimb(a[i]) * w + carry;
+        r[i] = Limb(p);
+        carry = Limb(p >> kLimbBits);
+    }
+    return carry;
+}
+
+// (2^64-1)^2 + 2 (2^64-1) = 2^128 - 1: product, old limb and carry fit.
+Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    Limb carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const DLimb p = DLimb(a[i]) * w + r[i] + carry;
+        r[i] = Limb(p);
+        carry = Limb(p >> kLimbBits);
+    }
+    return carry;
+}
+
+Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    Limb borrow = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const DLimb p = DLimb(a[i]) * w + borrow;
+        const Limb low = Limb(p);
+        borrow = Limb(p >> kLimbBits) + Limb(r[i] < low);
+        r[i] -= low;
+    }
+    return borrow;
+}
+
+Limb lshift(Limb *r, const Limb *a, size_t n, unsigned s) {
+    if (n == 0)
+        return 0;
+    const Limb out = a[n - 1] >> (kLimbBits - s);
+    for (size_t i = n - 1; i > 0; --i)
+        r[i] = (a[i] << s) | (a[i - 1] >> (kLimbBits - s));
+    r[0] = a[0] << s;
+    return out;
+}
+
+Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s) {
+    if (n == 0)
+        return 0;
+    const Limb out = a[0] << (kLimbBits - s);
+    for (size_t i = 0; i + 1 < n; ++i)
+        r[i] = (a[i] >> s) | (a[i + 1] << (kLimbBits - s));
+    r[n - 1] = a[n - 1] >> s;
+    return out;
+}
+
+Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
+    Limb rem = 0;
+    for (size_t i = n; i-- > 0;) {
+        const DLimb t = (DLimb(rem) << kLimbBits) | a[i];
+        q[i] = Limb(t / d);
+        rem = Limb(t % d);
+    }
+    return rem;
+}
+
+Limb mod_1(const Limb *a, size_t n, Limb d) {
+    Limb rem = 0;
+    for (size_t i = n; i-- > 0;)
+        rem = Limb(((DLimb(rem) << kLimbBits) | a[i]) % d);
+    return rem;
+}
+
+void divexact_by3(Limb *q, const Limb *a, size_t n) {
+    constexpr Limb kInverse3 = 0xAAAAAAAAAAAAAAABull; // 3 * kInverse3 = 1 mod 2^64
+    Limb borrow = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Limb ai = a[i];
+        const Limb t = ai - borrow;
+        const Limb qi = t * kInverse3;
+        q[i] = qi;
+        // 3 qi spills into the next limb by the high part; a borrow from ai adds one.
+        borrow = Limb((DLimb(qi) * 3) >> kLimbBits) + Limb(ai < borrow);
+    }
+}
+
+} // namespace karvo::kernel

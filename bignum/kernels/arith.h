@@ -1,0 +1,48 @@
+// Linear-time limb operations: carries, single-limb products and shifts.
+#pragma once
+
+#include "kernels/limb.h"
+
+namespace karvo::kernel {
+
+// Three-way comparison of two n-limb numbers.
+int cmp_n(const Limb *a, const Limb *b, size_t n);
+// Three-way comparison of normalised numbers of any lengths.
+int cmp(const Limb *a, size_t an, const Limb *b, size_t bn);
+
+// r = a + b over n limbs; returns the carry. r may be a or b.
+Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n);
+// r = a + b with an >= bn; r has an limbs; returns the carry. r may be a.
+Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
+// r = a + w over n limbs; returns the carry. r may be a.
+Limb add_1(Limb *r, const Limb *a, size_t n, Limb w);
+// r = a - b over n limbs; returns the borrow. r may be a or b.
+Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n);
+// r = a - b with an >= bn; r has an limbs; returns the borrow. r may be a.
+Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
+// r = a - w over n limbs; returns the borrow. r may be a.
+Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w);
+
+// r = a * w over n limbs; returns the carry limb. r may be a.
+Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w);
+// r += a * w over n limbs; returns the carry limb.
+Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w);
+// r -= a * w over n limbs; returns the borrow limb.
+Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w);
+
+// r = a << s for 0 < s < 64 over n limbs; returns the bits shifted out. r may
+// be a, or lie above it.
+Limb lshift(Limb *r, const Limb *a, size_t n, unsigned s);
+// r = a >> s for 0 < s < 64 over n limbs; returns the bits shifted out, at the
+// top of the limb. r may be a, or lie below it.
+Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s);
+
+// q = a / d over n limbs, returns a mod d; d != 0. q may be a.
+Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
+// a mod d over n limbs; d != 0.
+Limb mod_1(const Limb *a, size_t n, Limb d);
+// q = a / 3 for a multiple of 3 over n limbs (multiplication by the inverse
+// of 3 modulo 2^64). q may be a.
+void divexact_by3(Limb *q, const Limb *a, size_t n);
+
+} // namespace karvo::kernel

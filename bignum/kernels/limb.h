@@ -1,0 +1,37 @@
+// Natural numbers on limb spans, GMP's low layer in spirit: a source is a
+// pointer to its least significant limb and a limb count, a destination a
+// pointer to enough limbs. No signs, no messages, no growth policy. Limbs are
+// 64 bits; the record's 32-bit words are packed into them at the boundary.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace karvo::kernel {
+
+using Limb = uint64_t;
+using DLimb = unsigned __int128;
+constexpr unsigned kLimbBits = 64;
+
+// Length of a without its top zero limbs.
+inline size_t normalized_size(const Limb *a, size_t n) {
+    while (n > 0 && a[n - 1] == 0)
+        --n;
+    return n;
+}
+
+// Crossovers between algorithms, in limbs, tuned from bench/. The kernels take
+// them as an argument so that tests can force every path at small sizes.
+struct Tuning {
+    size_t karatsuba = 24; // multiplication: schoolbook below, Karatsuba above
+    size_t toom3 = 100;    // Karatsuba below, Toom-3 above
+    size_t ntt = 700;      // Toom-3 below, number-theoretic transform above
+    size_t sqr_karatsuba = 40;
+    size_t sqr_toom3 = 300;
+    size_t sqr_ntt = 900;
+    size_t div_dc = 50;   // division: schoolbook below, divide and conquer above
+    size_t radix_dc = 40; // radix conversion: word chunks below, divide and conquer above
+};
+inline constexpr Tuning kDefaultTuning{};
+
+} // namespace karvo::kernel

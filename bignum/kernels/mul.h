@@ -1,0 +1,28 @@
+// Multiplication: schoolbook, Karatsuba, Toom-3 and a number-theoretic
+// transform, chosen by size (see Tuning).
+#pragma once
+
+#include "kernels/limb.h"
+
+namespace karvo::kernel {
+
+// r = a * b for an >= bn >= 1; r has an + bn limbs and overlaps neither.
+void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
+         const Tuning &t = kDefaultTuning);
+// r = a * b for n-limb a and b, n >= 1; r has 2n limbs and overlaps neither.
+void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = kDefaultTuning);
+// r = a * a for n >= 1; r has 2n limbs and does not overlap a.
+void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = kDefaultTuning);
+
+// The algorithms themselves, each for balanced n-limb operands.
+void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
+void sqr_basecase(Limb *r, const Limb *a, size_t n);
+void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t);
+void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t);
+void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t);
+void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t);
+// Any lengths an >= bn >= 1, r of an + bn limbs.
+void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
+void sqr_ntt(Limb *r, const Limb *a, size_t n);
+
+} // namespace karvo::kernel

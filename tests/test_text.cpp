@@ -6,29 +6,33 @@
 
 using namespace kt;
 
-namespace {
+static const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
-const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
-unsigned digit_of(unsigned char c) {
+static unsigned digit_of(unsigned char c) {
     const char *at = c ? std::strchr(kAlphabet, c) : nullptr;
     return at ? unsigned(at - kAlphabet) : 0;
 }
 
-// Every byte counts with its digit value, whatever the radix (radix 0 keeps the last digit,
-// radix 1 sums them).
-Mpz parsed(const std::string &text, unsigned radix) {
+// Parses `text` into a fresh record: every byte counts with its digit value, whatever the radix
+// (radix 0 keeps the last digit, radix 1 sums them); a value of zero keeps one word.
+static void check_parse(const std::string &text, uint32_t radix, const Mpz *documented = nullptr) {
+    SCOPED_TRACE("radix " + std::to_string(radix) + " text " + text.substr(0, 200));
     Mpz v;
     for (unsigned char c : text) {
+        if (documented)
+            break;
         mpz_mul_ui(v, v, radix);
         mpz_add_ui(v, v, digit_of(c));
     }
-    return v;
+    v = documented ? *documented : v;
+    Num dst;
+    EXPECT_TRUE(Quietly([&] { return bignum_set_str(dst, radix, text.c_str()); }, dst));
+    EXPECT_TRUE(HoldsExactly(dst, v, 1, v.sgn() ? word_count(v) : 1));
 }
 
 // The text written into a buffer of len bytes: all digits when they fit in len - 1 characters,
 // else the leading digits with a point, cut to leave room for "x10^E".
-std::string displayed(const Mpz &v, int radix, int len) {
+static std::string displayed(const Mpz &v, int radix, int len) {
     std::string digits = abs(v).str(radix);
     if (int(digits.size()) <= len - 1)
         return digits;
@@ -38,8 +42,9 @@ std::string displayed(const Mpz &v, int radix, int len) {
     return (room == 1 ? digits.substr(0, 1) : head.substr(0, room)) + suffix;
 }
 
-// Converts with guard bytes around the buffer and checks result, text and guards.
-void check_display(bignum *n, int radix, int len) {
+// Converts with guard bytes around the buffer (and through bignum_cstr_base2) and checks the
+// count, the text and the guards.
+static void check_display(bignum *n, int radix, int len) {
     Mpz v = value_of(n);
     std::string want = displayed(v, radix, len);
     SCOPED_TRACE("radix " + std::to_string(radix) + " len " + std::to_string(len) + " of " +
@@ -47,60 +52,51 @@ void check_display(bignum *n, int radix, int len) {
     Snapshot before(n);
     std::vector<char> buf(len + 16, '#');
     int32_t k = bignum_cstr_base(n, len, buf.data() + 8, radix);
-    EXPECT_EQ(k, int32_t(v.sgn() == 0 ? 1 : abs(v).str(radix).size()));
+    EXPECT_EQ(k, int32_t(abs(v).str(radix).size()));
     EXPECT_EQ(std::string(buf.data() + 8), want);
     for (int i = 0; i < 8; i++)
         ASSERT_TRUE(buf[i] == '#' && buf[len + 8 + i] == '#') << "written outside the buffer";
+    char *text = bignum_cstr_base2(n, len, radix);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), want);
+    free(text);
     EXPECT_TRUE(before.Unchanged());
 }
 
-TEST(Text, DigitTables) {
+TEST(Text, ParseDocumentedCasesAndRefusals) {
     EXPECT_STREQ(BIGNUM_BASE_CHAR, kAlphabet);
     for (int c = 0; c < 256; c++)
         EXPECT_EQ(BIGNUM_BASE_CHAR_INV[c], digit_of(c)) << "byte " << c;
-}
-
-TEST(Text, ParseDocumentedCases) {
-    // clang-format off
     struct Case {
         const char *text;
         uint32_t radix;
-        long value;
-    } cases[] = {
-        {"ff", 16, 255}, {"FF", 16, 0}, {"zz", 36, 1295}, {"-5", 10, 5}, {"19", 8, 17},
+        Mpz value;
+        // clang-format off
+    } cases[] = {{"ff", 16, 255}, {"FF", 16, 0}, {"zz", 36, 1295}, {"-5", 10, 5}, {"19", 8, 17},
         {" 42 ", 10, 420}, {"1.5", 10, 105}, {"z", 10, 35}, {"007", 10, 7}, {"123", 0, 3},
-        {"123", 1, 6}, {"\xff\x80" "9", 10, 9}, {"4294967296", 10, 4294967296}, {"10", 36, 36},
-        {"1", 2, 1},
-    };
+        {"123", 1, 6}, {"\xff\x80" "9", 10, 9}, {"4294967296", 10, Mpz::pow2(32)}, {"0", 10, 0},
+        {"000", 10, 0}, {"-", 10, 0}, {"Z", 10, 0}};
     // clang-format on
-    for (const auto &c : cases) {
-        Num dst;
-        EXPECT_EQ(bignum_set_str(dst, c.radix, c.text), dst.get()) << c.text;
-        // A value of zero keeps the one word of the sum of zeros.
-        EXPECT_TRUE(HoldsExactly(dst, c.value, 1, c.value ? word_count(c.value) : 1))
-            << c.text << " " << c.radix;
-        EXPECT_GE(dst->size, dst->oofm);
-    }
-    for (const char *zeros : {"0", "000", "-", "Z"}) {
-        Num dst;
-        bignum_set_str(dst, 10, zeros);
-        EXPECT_TRUE(HoldsExactly(dst, 0, 1, 1)) << "a text of zero digits keeps one word";
-        char buf[4];
-        EXPECT_EQ(bignum_cstr_base(dst, 4, buf, 10), 1);
-        EXPECT_STREQ(buf, "0");
-    }
+    for (const auto &c : cases)
+        check_parse(c.text, c.radix, &c.value);
     Num hundred(100);
     bignum_set_str(hundred, 10, "5"); // digits are added to what the record holds
     EXPECT_TRUE(Holds(hundred, 105));
-}
 
-TEST(Text, ParseRefusals) {
     Num dst(42);
     for (uint32_t radix : {37u, 100u, 0xFFFFFFFFu})
         EXPECT_EQ(bignum_set_str(dst, radix, "1"), nullptr) << radix;
     EXPECT_EQ(bignum_set_str(dst, 10, nullptr), nullptr);
     EXPECT_EQ(bignum_set_str(dst, 10, ""), nullptr);
     EXPECT_TRUE(HoldsExactly(dst, 42, 1, 1));
+
+    std::string text = "1" + std::string(3199999, '0'); // 2^3199999: exactly 100000 words
+    Num fits, over(5);
+    EXPECT_TRUE(Quietly([&] { return bignum_set_str(fits, 2, text.c_str()); }, fits));
+    EXPECT_TRUE(HoldsExactly(fits, Mpz::pow2(3199999), 1, 100000));
+    EXPECT_TRUE(Refuses([&] { return bignum_set_str(over, 2, (text + "0").c_str()); }, over,
+                        TooLarge("bignum_set_str", 100001)));
+    check_parse(std::string(5000, '0') + "ff", 16); // leading zeros cost no words
 }
 
 TEST(Text, ParseRandomText) {
@@ -117,88 +113,51 @@ TEST(Text, ParseRandomText) {
         }
         if (rng.chance(10))
             text.replace(0, std::min<size_t>(len, rng.below(40)), rng.range(1, 40), '0');
-        SCOPED_TRACE("radix " + std::to_string(radix) + " text " + text.substr(0, 200));
-        Num dst;
-        ASSERT_EQ(bignum_set_str(dst, radix, text.c_str()), dst.get());
-        EXPECT_TRUE(Holds(dst, parsed(text, radix)));
+        check_parse(text, radix);
         ASSERT_FALSE(HasFailure());
     }
-}
-
-TEST(Text, ParseAtTheLimit) {
-    std::string text = "1" + std::string(3199999, '0'); // 2^3199999: exactly 100000 words
-    Num fits;
-    EXPECT_TRUE(Quietly([&] { return bignum_set_str(fits, 2, text.c_str()); }, fits));
-    EXPECT_TRUE(HoldsExactly(fits, Mpz::pow2(3199999), 1, 100000));
-    text += "0";
-    Num over(5);
-    EXPECT_TRUE(Refuses([&] { return bignum_set_str(over, 2, text.c_str()); }, over,
-                        TooLarge("bignum_set_str", 100001)));
-    std::string padded = std::string(5000, '0') + "ff"; // leading zeros cost no words
-    Num small;
-    EXPECT_TRUE(Quietly([&] { return bignum_set_str(small, 16, padded.c_str()); }, small));
-    EXPECT_TRUE(Holds(small, 255));
+    const uint64_t large[][2] = {{20000, 16}, {5000, 10}, {3000, 2}, {2000, 7}};
+    for (auto [words, radix] : large) {
+        Mpz v = rng.magnitude(words);
+        check_parse(v.str(int(radix)), uint32_t(radix), &v);
+    }
 }
 
 TEST(Text, DisplayDocumentedCases) {
     Mpz p99;
     mpz_ui_pow_ui(p99, 10, 99);
-    // clang-format off
     struct Case {
         Mpz v;
         int radix, len;
         std::string text;
+        // clang-format off
     } cases[] = {
-        {255, 16, 100, "ff"}, {255, 10, 100, "255"}, {255, 2, 100, "11111111"}, {-255, 16, 100, "ff"},
-        {0, 10, 100, "0"}, {Mpz("100000", 36), 36, 100, "100000"},
+        {255, 16, 100, "ff"}, {255, 10, 100, "255"}, {255, 2, 100, "11111111"},
+        {-255, 16, 100, "ff"}, {0, 10, 100, "0"}, {0, 10, 2, "0"}, {0, 36, 2, "0"},
+        {Mpz("100000", 36), 36, 100, "100000"},
         {Mpz::pow2(100), 10, 100, "1267650600228229401496703205376"},
         {Mpz::pow2(100), 10, 12, "1.267x10^30"}, {Mpz::pow2(100), 16, 12, "1.000x10^25"},
         {123456789, 10, 8, "1.x10^8"}, {123456789, 10, 7, "1x10^8"}, {123456789, 10, 6, "x10^8"},
         {123456789, 10, 10, "123456789"}, {123456789, 10, 9, "1.2x10^8"},
-        {p99 - 1, 10, 100, std::string(99, '9')}, {p99, 10, 100, "1." + std::string(91, '0') + "x10^99"},
+        {p99 - 1, 10, 100, std::string(99, '9')},
+        {p99, 10, 100, "1." + std::string(91, '0') + "x10^99"},
     };
     // clang-format on
     for (const auto &c : cases) {
         EXPECT_EQ(displayed(c.v, c.radix, c.len), c.text);
         check_display(Num(c.v), c.radix, c.len);
     }
-}
-
-TEST(Text, DisplayZeroAndBadRadix) {
-    for (int radix = 2; radix <= 36; radix++) {
-        char buf[3] = {'#', '#', '#'};
-        EXPECT_EQ(bignum_cstr_base(Num(0), 2, buf, radix), 1);
-        EXPECT_EQ(std::string(buf, 3), std::string("0\0#", 3));
-        EXPECT_EQ(bignum_cstr_base(words({0, 0}, 2), 2, buf, radix), 1) << "untrimmed zero";
-        EXPECT_STREQ(buf, "0");
-    }
-    Num n(255);
     char buf[8] = "#######";
-    EXPECT_EQ(bignum_cstr_base(n, 8, buf, 1), -1);
-    EXPECT_EQ(bignum_cstr_base(n, 8, buf, 0), -1);
-    EXPECT_EQ(bignum_cstr_base(n, 8, buf, -5), -1);
-    EXPECT_EQ(bignum_cstr_base(n, 8, buf, 37), -2);
+    EXPECT_EQ(bignum_cstr_base(words({0, 0}, 2), 2, buf, 7), 1) << "untrimmed zero";
+    EXPECT_STREQ(buf, "0");
+    Num n(255);
+    const int32_t bad[][2] = {{1, -1}, {0, -1}, {-5, -1}, {37, -2}};
+    for (auto [radix, result] : bad)
+        EXPECT_EQ(bignum_cstr_base(n, 8, buf, radix), result) << radix;
+    EXPECT_STREQ(buf, "0");
     EXPECT_EQ(bignum_cstr_base(n, 0, buf, 10), 3) << "len 0 counts digits and writes nothing";
     EXPECT_EQ(bignum_cstr_base(n, -4, buf, 10), 3);
-    EXPECT_STREQ(buf, "#######");
-}
-
-TEST(Text, ShortenedFormForEveryDigitCount) {
-    Rng rng;
-    for (uint64_t digits = 95; digits <= 420; digits++) {
-        Mpz v;
-        mpz_ui_pow_ui(v, 10, digits - 1);
-        Mpz span = rng.below(v * 9);
-        Num n(rng.chance(50) ? -(v + span) : v + span);
-        check_display(n, 10, 100);
-    }
-    Num wide(Mpz::pow2(150000) + 12345); // six-digit exponent
-    check_display(wide, 2, 30);
-    Mpz big;
-    mpz_ui_pow_ui(big, 10, 100003);
-    Num decimal(big - 1);
-    check_display(decimal, 10, 100);
-    check_display(decimal, 10, 12);
+    EXPECT_STREQ(buf, "0");
 }
 
 TEST(Text, DisplayRandomAgainstGmp) {
@@ -207,53 +166,47 @@ TEST(Text, DisplayRandomAgainstGmp) {
         Num n = rng.operand(40);
         int radix = int(rng.range(2, 36));
         size_t digits = abs(n.value()).str(radix).size();
-        std::string suffix = "x10^" + std::to_string(digits - 1);
-        uint64_t shortest = suffix.size() + 1;
+        uint64_t shortest = ("x10^" + std::to_string(digits - 1)).size() + 1;
         int len = rng.chance(40) ? int(digits + rng.range(1, 3))
                                  : int(rng.range(shortest, std::max(shortest, digits + 5)));
         check_display(n, radix, len);
-        char *text = bignum_cstr_base2(n, len, radix);
-        ASSERT_NE(text, nullptr);
-        EXPECT_EQ(std::string(text), displayed(n.value(), radix, len));
-        free(text);
         ASSERT_FALSE(HasFailure());
     }
-}
-
-TEST(Text, LargeNumbersBothWays) {
-    Rng rng;
-    struct Case {
-        uint64_t words;
-        int radix, len; // len 0: room for every digit
-    } cases[] = {{20000, 16, 0}, {5000, 10, 0},  {8000, 10, 100},
-                 {3000, 2, 0},   {2000, 36, 50}, {2000, 7, 0}};
-    for (const auto &c : cases) {
-        Mpz v = rng.magnitude(c.words);
-        std::string text = v.str(c.radix);
-        Num parsed, shown(rng.chance(50) ? -v : v);
-        EXPECT_EQ(bignum_set_str(parsed, c.radix, text.c_str()), parsed.get());
-        EXPECT_TRUE(HoldsExactly(parsed, v, 1, c.words)) << c.radix;
-        check_display(shown, c.radix, c.len ? c.len : int(text.size() + 1));
+    for (uint64_t digits = 95; digits <= 420; digits++) { // every digit count around the width
+        Mpz v;
+        mpz_ui_pow_ui(v, 10, digits - 1);
+        Mpz span = rng.below(v * 9);
+        check_display(Num(rng.chance(50) ? -(v + span) : v + span), 10, 100);
     }
+    const uint64_t large[][3] = {{20000, 16, 0}, {5000, 10, 0},  {8000, 10, 100},
+                                 {3000, 2, 0},   {2000, 36, 50}, {2000, 7, 0}};
+    for (auto [words, radix, len] : large) { // len 0: room for every digit
+        Mpz v = rng.magnitude(words);
+        check_display(Num(rng.chance(50) ? -v : v), int(radix),
+                      len ? int(len) : int(v.str(int(radix)).size() + 1));
+    }
+    check_display(Num(Mpz::pow2(150000) + 12345), 2, 30); // six-digit exponent
+    Mpz big;
+    mpz_ui_pow_ui(big, 10, 100003);
+    Num decimal(big - 1);
+    check_display(decimal, 10, 100);
+    check_display(decimal, 10, 12);
 }
 
 TEST(Text, HexWordDump) {
     // clang-format off
-    struct Case {
-        Num n;
-        std::string text;
-    } cases[] = {
+    const std::pair<Num, std::string> cases[] = {
         {Num(255), "0x000000FF "}, {Num(0), "0x0 "}, {Num(Mpz::pow2(32)), "0x00000001 00000000 "},
         {Num(-Mpz::ones(2)), "0xFFFFFFFF FFFFFFFF "},
         {words({0xABC, 0, 0}), "0x00000000 00000000 00000ABC "},
     };
     // clang-format on
-    for (const auto &c : cases) {
+    for (const auto &[n, text] : cases) {
         for (size_t size :
-             {size_t(0), size_t(1), size_t(8), c.text.size(), c.text.size() + 1, size_t(64)}) {
+             {size_t(0), size_t(1), size_t(8), text.size(), text.size() + 1, size_t(64)}) {
             std::vector<char> buf(size + 8, '#');
-            EXPECT_EQ(bignum_cstr(c.n, size, buf.data()), int32_t(c.text.size()));
-            std::string want = size ? c.text.substr(0, size - 1) : "";
+            EXPECT_EQ(bignum_cstr(n, size, buf.data()), int32_t(text.size()));
+            std::string want = size ? text.substr(0, size - 1) : "";
             if (size) {
                 EXPECT_EQ(std::string(buf.data()), want) << "buffer of " << size;
             }
@@ -262,5 +215,3 @@ TEST(Text, HexWordDump) {
         }
     }
 }
-
-} // namespace

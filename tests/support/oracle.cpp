@@ -1,33 +1,21 @@
 #include "support/oracle.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 
 namespace kt {
 
 bool g_constants_null_before_init = false;
 
-namespace {
 // The shared constants are created once per test process, before any test runs.
-class InitEnvironment : public ::testing::Environment {
-  public:
+struct InitEnvironment : ::testing::Environment {
     void SetUp() override {
         g_constants_null_before_init = !bignum_zero() && !bignum_one() && !bignum_one_hundred();
         bignum_init();
     }
 };
-[[maybe_unused]] ::testing::Environment *const g_env =
+[[maybe_unused]] static ::testing::Environment *const g_env =
     ::testing::AddGlobalTestEnvironment(new InitEnvironment);
-
-std::string short_hex(const Mpz &v) {
-    std::string s = v.str(16);
-    if (s.size() <= 80)
-        return s;
-    return s.substr(0, 40) + "...(" + std::to_string(s.size()) + " hex digits)..." +
-           s.substr(s.size() - 24);
-}
-} // namespace
 
 std::string Mpz::str(int base) const {
     std::string s(mpz_sizeinbase(v_, base) + 2, '\0');
@@ -38,6 +26,10 @@ Mpz Mpz::pow2(uint64_t bits) {
     Mpz r;
     mpz_setbit(r, bits);
     return r;
+}
+static std::string short_hex(const Mpz &v) {
+    std::string s = v.str(16);
+    return s.size() <= 80 ? s : s.substr(0, 40) + "..." + s.substr(s.size() - 24);
 }
 uint64_t word_count(const Mpz &v) { return v.sgn() == 0 ? 0 : (mpz_sizeinbase(v, 2) + 31) / 32; }
 
@@ -59,10 +51,8 @@ Num words(std::initializer_list<uint32_t> lsf, uint8_t sign) {
 }
 
 void load(bignum *b, const Mpz &v, uint64_t pad) {
-    uint64_t n = word_count(v);
-    std::vector<uint32_t> w(std::min(n + pad, kMaxWords), 0);
-    if (n)
-        mpz_export(w.data(), nullptr, -1, 4, 0, 0, v);
+    std::vector<uint32_t> w(std::min(word_count(v) + pad, kMaxWords), 0);
+    mpz_export(w.data(), nullptr, -1, 4, 0, 0, v);
     __bignum_zero(b);
     for (uint64_t i = 0; i < w.size(); i++)
         __bignum_set(b, i, w[i]);
@@ -72,19 +62,17 @@ void load(bignum *b, const Mpz &v, uint64_t pad) {
 
 Mpz value_of(const bignum *b) {
     Mpz r;
-    if (b->oofm)
-        mpz_import(r, b->oofm, -1, 4, 0, 0, b->numb);
+    mpz_import(r, b->oofm, -1, 4, 0, 0, b->numb);
     return b->sign == 2 ? -r : r;
 }
 
 std::vector<uint32_t> words_of(const bignum *b) { return {b->numb, b->numb + b->oofm}; }
 
 std::string describe(const bignum *b) {
-    std::string head = "{sign=" + std::to_string(b->sign) + ", oofm=" + std::to_string(b->oofm) +
-                       ", size=" + std::to_string(b->size) + ", value=";
-    if (b->oofm > b->size || b->size > kMaxWords)
-        return head + "<not readable>}";
-    return head + "0x" + short_hex(value_of(b)) + "}";
+    bool readable = b->oofm <= b->size && b->size <= kMaxWords;
+    return "{sign=" + std::to_string(b->sign) + ", oofm=" + std::to_string(b->oofm) +
+           ", size=" + std::to_string(b->size) +
+           ", value=" + (readable ? "0x" + short_hex(value_of(b)) : "?") + "}";
 }
 
 uint64_t grown_size(uint64_t n) {
@@ -94,56 +82,44 @@ uint64_t grown_size(uint64_t n) {
     return std::min(size, kMaxWords);
 }
 
-// Value and a sound record; the sign marker must match the value's sign, zero taking 1, unless
-// the caller checks an exact marker itself.
-static Result holds(const bignum *b, const Mpz &want, bool check_sign) {
+// A sound record holding `want`; with sign 0 the marker must match the value's sign (zero
+// taking 1), else it and oofm must be exactly as given.
+static Result holds(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm) {
     if (!b)
         return ::testing::AssertionFailure() << "record is null";
     if ((b->sign != 1 && b->sign != 2) || b->oofm > b->size || b->size > kMaxWords ||
         b->wsize != 4 || b->wbase != (1ull << 32))
         return ::testing::AssertionFailure() << "broken record " << describe(b);
-    if (!(value_of(b) == want))
+    if (!(value_of(b) == want) ||
+        (sign == 0 ? b->sign != (want.sgn() < 0 ? 2 : 1) : b->sign != sign || b->oofm != oofm))
         return ::testing::AssertionFailure()
-               << "holds " << describe(b) << ", expected 0x" << short_hex(want);
-    if (check_sign && b->sign != (want.sgn() < 0 ? 2 : 1))
-        return ::testing::AssertionFailure() << "wrong sign marker: " << describe(b);
+               << "holds " << describe(b) << ", expected 0x" << short_hex(want)
+               << ", sign=" << int(sign) << ", oofm=" << oofm;
     return ::testing::AssertionSuccess();
 }
-
-Result Holds(const bignum *b, const Mpz &want) { return holds(b, want, true); }
-
+Result Holds(const bignum *b, const Mpz &want) { return holds(b, want, 0, 0); }
 Result HoldsExactly(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm) {
-    if (auto ok = holds(b, want, false); !ok)
-        return ok;
-    if (b->sign != sign || b->oofm != oofm)
-        return ::testing::AssertionFailure()
-               << "holds " << describe(b) << ", expected sign=" << int(sign) << ", oofm=" << oofm;
-    return ::testing::AssertionSuccess();
+    return holds(b, want, sign, oofm);
 }
-
-Result IsClearZero(const bignum *b) { return HoldsExactly(b, 0, 1, 0); }
 
 Result Snapshot::Unchanged() const {
     if (value_of(rec) == value && rec->sign == sign && rec->oofm == oofm)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "operand changed to " << describe(rec) << " from sign=" << int(sign)
-           << ", oofm=" << oofm << ", value=0x" << short_hex(value);
+    return ::testing::AssertionFailure() << "operand changed to " << describe(rec);
 }
 
-std::string TooLarge(const char *function, uint64_t words) {
-    return std::string(function) + "().. result of " + (words ? std::to_string(words) : "*") +
+std::string TooLarge(const std::string &function, uint64_t words) {
+    return function + "().. result of " + (words ? std::to_string(words) : "*") +
            " words exceeds max of 100000\n";
 }
 
 Result PrintedLine(const std::string &out, const std::string &want) {
-    size_t star = want.find('*');
+    size_t star = want.find('*'), tail = want.size() - star - 1;
     bool ok = out == want;
     if (!ok && star != std::string::npos && out.size() > want.size()) {
-        std::string head = want.substr(0, star), tail = want.substr(star + 1);
-        std::string n = out.substr(head.size(), out.size() - head.size() - tail.size());
-        ok = out.compare(0, head.size(), head) == 0 &&
-             out.compare(out.size() - tail.size(), tail.size(), tail) == 0 && n.size() <= 20 &&
+        std::string n = out.substr(star, out.size() - star - tail);
+        ok = out.compare(0, star, want, 0, star) == 0 &&
+             out.compare(out.size() - tail, tail, want, star + 1) == 0 && n.size() <= 20 &&
              n.find_first_not_of("0123456789") == std::string::npos && std::stoull(n) > kMaxWords;
     }
     if (ok)
@@ -207,10 +183,6 @@ Mpz Rng::magnitude(uint64_t n) {
 Mpz Rng::value(uint64_t max_words, bool negative) {
     Mpz v = magnitude(words(max_words));
     return negative && chance(50) ? -v : v;
-}
-
-Num Rng::record(const Mpz &v, bool untrimmed) {
-    return Num(v, untrimmed && chance(20) ? range(1, 3) : 0);
 }
 
 } // namespace kt

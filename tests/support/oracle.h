@@ -1,12 +1,11 @@
-// Shared helpers for the Karvo tests: GMP values, owned records, conversions, a seeded
-// generator of awkward operands, and checks of values, record fields and printed lines.
+// Shared support for the Karvo tests: GMP values, owned records, checks of values, record fields
+// and printed lines, and a seeded generator of awkward operands.
 #pragma once
 
 #include <gmp.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -43,6 +42,7 @@ class Mpz {
     friend Mpz operator+(const Mpz &a, const Mpz &b) { return op<mpz_add>(a, b); }
     friend Mpz operator-(const Mpz &a, const Mpz &b) { return op<mpz_sub>(a, b); }
     friend Mpz operator*(const Mpz &a, const Mpz &b) { return op<mpz_mul>(a, b); }
+    // Mixed with plain integers (the conversion to mpz_ptr would otherwise make pointer sums).
     friend Mpz operator+(const Mpz &a, long b) { return a + Mpz(b); }
     friend Mpz operator-(const Mpz &a, long b) { return a - Mpz(b); }
     friend Mpz operator*(long a, const Mpz &b) { return Mpz(a) * b; }
@@ -59,8 +59,7 @@ class Mpz {
     mpz_t v_;
 };
 
-// Words in use of the trimmed magnitude of v.
-uint64_t word_count(const Mpz &v);
+uint64_t word_count(const Mpz &v); // words of the trimmed magnitude
 
 // An owned record from bignum_alloc; converts to bignum *.
 class Num {
@@ -84,9 +83,8 @@ class Num {
 Num words(std::initializer_list<uint32_t> lsf, uint8_t sign = 1);
 // Writes v into an existing record (cleared first) with `pad` zero words above it.
 void load(bignum *b, const Mpz &v, uint64_t pad = 0);
-// The signed value of a record: its words below oofm, negative when sign is 2.
-Mpz value_of(const bignum *b);
-std::vector<uint32_t> words_of(const bignum *b); // the words below oofm
+Mpz value_of(const bignum *b); // the words below oofm, negative when sign is 2
+std::vector<uint32_t> words_of(const bignum *b);
 std::string describe(const bignum *b);
 // Size a fresh record reaches when words 0 .. n-1 are written one after another.
 uint64_t grown_size(uint64_t n);
@@ -95,7 +93,7 @@ uint64_t grown_size(uint64_t n);
 Result Holds(const bignum *b, const Mpz &want);
 // As Holds, with the exact sign marker and words in use.
 Result HoldsExactly(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm);
-Result IsClearZero(const bignum *b); // sign 1, oofm 0
+inline Result IsClearZero(const bignum *b) { return HoldsExactly(b, 0, 1, 0); }
 // Value, sign marker and words in use of an operand, to compare after a call.
 struct Snapshot {
     explicit Snapshot(const bignum *b) : rec(b), value(value_of(b)), sign(b->sign), oofm(b->oofm) {}
@@ -114,27 +112,24 @@ template <class F> std::string Stdout(F &&f) {
     fflush(stdout);
     return ::testing::internal::GetCapturedStdout();
 }
-// The refusal of a result needing more than 100000 words; without a count the line matches any
-// count above 100000 (a "*" in an expected line stands for such a count).
-std::string TooLarge(const char *function, uint64_t words = 0);
+// The refusal of a result of `words` words; without a count the line matches any count above
+// 100000 (a "*" in an expected line stands for such a count).
+std::string TooLarge(const std::string &function, uint64_t words = 0);
 Result PrintedLine(const std::string &out, const std::string &want);
-// A call that must succeed quietly: it prints nothing and returns `dst`.
-template <class F> Result Quietly(F &&call, const bignum *dst) {
-    bignum *ret = nullptr;
-    if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), ""); !ok)
-        return ok;
-    return ret == dst ? ::testing::AssertionSuccess()
-                      : ::testing::AssertionFailure() << "did not return the destination";
-}
-// A call that must refuse: it prints `message`, returns null and leaves `dst` (when given)
-// holding a cleared zero.
-template <class F> Result Refuses(F &&call, const bignum *dst, const std::string &message) {
-    bignum *ret = nullptr;
+// A call that must print exactly `message` (empty: nothing) and then return `dst` when it
+// succeeds, or null when it refuses; a refusal leaves `check` (when given) a cleared zero.
+template <class F>
+Result Prints(F &&call, const bignum *dst, const std::string &message, const bignum *check) {
+    const bignum *ret = nullptr;
     if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), message); !ok)
         return ok;
-    if (ret != nullptr)
-        return ::testing::AssertionFailure() << "returned a record instead of null";
-    return dst ? IsClearZero(dst) : ::testing::AssertionSuccess();
+    if (ret != (message.empty() ? dst : nullptr))
+        return ::testing::AssertionFailure() << "returned the wrong record";
+    return message.empty() || !check ? ::testing::AssertionSuccess() : IsClearZero(check);
+}
+template <class F> Result Quietly(F &&call, const bignum *dst) { return Prints(call, dst, "", 0); }
+template <class F> Result Refuses(F &&call, const bignum *dst, const std::string &message) {
+    return Prints(call, nullptr, message, dst);
 }
 
 // Seeded generator of operands. The seed comes from KARVO_TEST_SEED when set, else from the
@@ -146,16 +141,15 @@ class Rng {
     uint64_t below(uint64_t n) { return n <= 1 ? 0 : gmp_urandomm_ui(st_, n); } // [0, n)
     uint64_t range(uint64_t lo, uint64_t hi) { return lo + below(hi - lo + 1); }
     bool chance(unsigned percent) { return below(100) < percent; }
-    Mpz below(const Mpz &n); // uniform in [0, n), n > 0
-    // A word count in [0, max], mostly small.
-    uint64_t words(uint64_t max = 300);
+    Mpz below(const Mpz &n);            // uniform in [0, n), n > 0
+    uint64_t words(uint64_t max = 300); // a word count in [0, max], mostly small
     // A magnitude of exactly n words: uniform bits, long runs of ones and zeros (mpz_rrandomb),
     // all-ones words, zero words in the middle, or a top word of 1.
     Mpz magnitude(uint64_t n);
     // A value of up to max_words words, negative half the time when `negative`.
     Mpz value(uint64_t max_words, bool negative = true);
-    // A record holding v, now and then with zero words above its top when `untrimmed`.
-    Num record(const Mpz &v, bool untrimmed = true);
+    // A record holding v, now and then with zero words above its top.
+    Num record(const Mpz &v) { return Num(v, chance(20) ? range(1, 3) : 0); }
     Num operand(uint64_t max_words) { return record(value(max_words)); }
 
   private:

@@ -42,6 +42,18 @@ Nat root(View a, uint64_t n, const Tuning &t = kDefaultTuning);
 // n! for n whose factorial the caller has checked to be of a sensible size.
 Nat factorial(uint64_t n, const Tuning &t = kDefaultTuning);
 Nat gcd(View a, View b, const Tuning &t = kDefaultTuning);
+// A signed cofactor: the magnitude and whether it is negative (never for zero).
+struct Cofactor {
+    Nat mag;
+    bool negative = false;
+};
+// g = gcd(a, b) with a x + b y = g: the cofactors of the textbook extended
+// Euclidean algorithm (x = 1, y = 0 when b is zero).
+struct Bezout {
+    Nat g;
+    Cofactor x, y;
+};
+Bezout gcdext(View a, View b, const Tuning &t = kDefaultTuning);
 // base^e mod m for m > 1 and base < m.
 Nat powm(View base, View e, View m, const Tuning &t = kDefaultTuning);
 

@@ -279,6 +279,54 @@ TEST(KernelGcd, MatchesGmpIncludingSharedFactorsAndUnequalLengths) {
     EXPECT_EQ(gcd(f1.nat(), f2.nat()), Nat{1});
 }
 
+// The textbook extended Euclidean algorithm on GMP integers: the reference
+// whose cofactors Lehmer's version must reproduce exactly.
+void textbook_gcdext(Mpz &g, Mpz &x, Mpz &y, const Nat &a, const Nat &b) {
+    Mpz old_r(a), r(b), old_s, s, old_t, t, q, tmp;
+    mpz_set_ui(old_s.get(), 1);
+    mpz_set_ui(t.get(), 1);
+    while (mpz_sgn(r.get()) != 0) {
+        mpz_tdiv_q(q.get(), old_r.get(), r.get());
+        for (auto [older, newer] : {std::pair{&old_r, &r}, {&old_s, &s}, {&old_t, &t}}) {
+            mpz_mul(tmp.get(), q.get(), newer->get());
+            mpz_sub(tmp.get(), older->get(), tmp.get());
+            mpz_swap(older->get(), newer->get());
+            mpz_swap(newer->get(), tmp.get());
+        }
+    }
+    mpz_set(g.get(), old_r.get());
+    mpz_set(x.get(), old_s.get());
+    mpz_set(y.get(), old_t.get());
+}
+
+TEST(KernelGcd, ExtendedCofactorsAreTheTextbookOnes) {
+    Random rnd;
+    auto check = [](const Nat &a, const Nat &b) {
+        Mpz g, x, y;
+        textbook_gcdext(g, x, y, a, b);
+        const Bezout e = gcdext(a, b);
+        Mpz ex(e.x.mag), ey(e.y.mag);
+        if (e.x.negative)
+            mpz_neg(ex.get(), ex.get());
+        if (e.y.negative)
+            mpz_neg(ey.get(), ey.get());
+        ASSERT_EQ(e.g, g.nat());
+        ASSERT_EQ(mpz_cmp(ex.get(), x.get()), 0);
+        ASSERT_EQ(mpz_cmp(ey.get(), y.get()), 0);
+    };
+    check({}, {});
+    check({5}, {});
+    check({}, {5});
+    check({240}, {46});
+    for (size_t an : {1, 2, 3, 20, 90}) {
+        for (size_t bn : {size_t(1), an / 2 + 1, an, an + 2}) {
+            const Nat common = rnd.number(1 + rnd.below(2));
+            check(mul(rnd.number(an), common), mul(rnd.number(bn), common));
+            check(rnd.number(an), rnd.number(bn));
+        }
+    }
+}
+
 TEST(KernelModularPower, OddAndEvenModuliMatchGmp) {
     Random rnd;
     for (const Path &path : composite_paths()) {

@@ -27,6 +27,9 @@ Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w);
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w);
 // r += a * w over n limbs; returns the carry limb.
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w);
+// r[0, n] += a * (w0 + w1 B) for a of n limbs and r of n + 1 limbs; returns
+// the limb above them. Two rows of a product in one pass over r.
+Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1);
 // r -= a * w over n limbs; returns the borrow limb.
 Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w);
 

@@ -151,13 +151,6 @@ Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
     return rem;
 }
 
-Limb mod_1(const Limb *a, size_t n, Limb d) {
-    Limb rem = 0;
-    for (size_t i = n; i-- > 0;)
-        rem = Limb(((DLimb(rem) << kLimbBits) | a[i]) % d);
-    return rem;
-}
-
 void divexact_by3(Limb *q, const Limb *a, size_t n) {
     constexpr Limb kInverse3 = 0xAAAAAAAAAAAAAAABull; // 3 * kInverse3 = 1 mod 2^64
     Limb borrow = 0;

@@ -42,8 +42,6 @@ Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s);
 
 // q = a / d over n limbs, returns a mod d; d != 0. q may be a.
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
-// a mod d over n limbs; d != 0.
-Limb mod_1(const Limb *a, size_t n, Limb d);
 // q = a / 3 for a multiple of 3 over n limbs (multiplication by the inverse
 // of 3 modulo 2^64). q may be a.
 void divexact_by3(Limb *q, const Limb *a, size_t n);

@@ -93,7 +93,9 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     if (root_bits <= 64)
         return descend(a, n, shift_left(Nat{1}, root_bits), t);
     // floor(a^(1/n)) <= (floor((a >> n s)^(1/n)) + 1) 2^s.
-    const uint64_t s = root_bits / 2;
+    // A few bits fewer than half, so that one step from the start lands at the
+    // root or just above it.
+    const uint64_t s = root_bits / 2 - 8;
     Nat x = root(shift_right(a, n * s), n, t);
     x = shift_left(add(x, Nat{1}), s);
     return descend(a, n, std::move(x), t);

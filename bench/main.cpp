@@ -10,6 +10,7 @@
 int main(int argc, char **argv) {
     bignum_init();
     register_workloads();
+    register_calculator_workloads();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -57,9 +57,9 @@ void Operand::set_u64(uint64_t v) {
     bignum_set(bn_, v);
 }
 
-std::string Operand::decimal() const {
-    std::string s(mpz_sizeinbase(z_, 10) + 2, '\0');
-    mpz_get_str(s.data(), 10, z_);
+std::string Operand::text(int radix) const {
+    std::string s(mpz_sizeinbase(z_, radix) + 2, '\0');
+    mpz_get_str(s.data(), radix, z_);
     s.resize(std::char_traits<char>::length(s.c_str()));
     return s;
 }

@@ -25,7 +25,7 @@ class Operand {
 
     bignum *bn() const { return bn_; }
     mpz_ptr z() { return z_; }
-    std::string decimal() const;
+    std::string text(int radix) const;
 
   private:
     bignum *bn_;

@@ -104,9 +104,7 @@ void text() {
             pair(sized("from_text", digits) + tag, [digits, radix] {
                 auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
                 Operand::random_digits(*a, digits, 8);
-                auto text = std::make_shared<std::string>(std::string(digits, '7'));
-                if (radix == 10)
-                    *text = a->decimal();
+                auto text = std::make_shared<std::string>(a->text(radix));
                 return std::make_pair(Body([=] {
                                           __bignum_zero(r->bn());
                                           bignum_set_str(r->bn(), uint32_t(radix), text->c_str());

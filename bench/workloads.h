@@ -2,3 +2,5 @@
 
 // Registers every workload, each as a Karvo run and a GMP run on the same operands.
 void register_workloads();
+// The calculator end to end, at sizes up to the record's limit.
+void register_calculator_workloads();

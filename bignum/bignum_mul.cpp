@@ -7,8 +7,33 @@
 #include "bignum.h"
 #include "internal/record.h"
 #include "internal/report.h"
+#include "kernels/mul.h"
 
 using namespace karvo;
+
+namespace {
+
+// Factors of up to this many words are multiplied in buffers on the stack.
+constexpr uint64_t kSmallWords = 64;
+
+// The product of two non-zero magnitudes of at most kSmallWords words each,
+// written into dst, which has room for it.
+void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const uint32_t> b) {
+    using kernel::Limb;
+    Limb x[kSmallWords / 2] = {}, y[kSmallWords / 2] = {}, p[kSmallWords] = {};
+    const size_t xn = kernel::pack_words(a, x), yn = kernel::pack_words(b, y);
+    if (a.data() == b.data())
+        kernel::sqr(p, x, xn);
+    else if (xn >= yn)
+        kernel::mul(p, x, xn, y, yn);
+    else
+        kernel::mul(p, y, yn, x, xn);
+    const kernel::View product(p, kernel::normalized_size(p, xn + yn));
+    kernel::to_words(product, dst->numb);
+    dst->oofm = kernel::word_count(product);
+}
+
+} // namespace
 
 extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
     const uint64_t a_words_at_call = a->oofm;
@@ -22,7 +47,16 @@ extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
         report_too_large("bignum_mul", na + nb - 1);
         return nullptr;
     }
-    const kernel::Nat product = kernel::mul(to_nat(a), to_nat(b));
+    if (na <= kSmallWords && nb <= kSmallWords) {
+        if (!reserve_ascending(dst, std::min(written, kMaxWords)))
+            return nullptr;
+        if (na != 0 && nb != 0)
+            multiply_small(dst, magnitude(a), magnitude(b));
+        dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
+        return dst;
+    }
+    const kernel::Nat x = to_nat(a);
+    const kernel::Nat product = a == b ? kernel::sqr(x) : kernel::mul(x, to_nat(b));
     const uint64_t words = kernel::word_count(product);
     if (words > kMaxWords) {
         report_too_large("bignum_mul", words);

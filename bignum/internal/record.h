@@ -62,18 +62,4 @@ class ScopedRecord {
     bignum *bn_;
 };
 
-// Sets a record's sign marker to positive for the length of a scope and puts
-// the old one back at its end.
-class PositiveForScope {
-  public:
-    explicit PositiveForScope(bignum *bn) : bn_(bn), saved_(bn->sign) { bn->sign = kPositive; }
-    ~PositiveForScope() { bn_->sign = saved_; }
-    PositiveForScope(const PositiveForScope &) = delete;
-    PositiveForScope &operator=(const PositiveForScope &) = delete;
-
-  private:
-    bignum *bn_;
-    uint8_t saved_;
-};
-
 } // namespace karvo

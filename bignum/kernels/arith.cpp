@@ -96,6 +96,20 @@ Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     return carry;
 }
 
+Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1) {
+    Limb c0 = 0, c1 = 0; // the carry into limbs i and i + 1
+    for (size_t i = 0; i < n; ++i) {
+        const DLimb t0 = DLimb(a[i]) * w0 + r[i] + c0;
+        r[i] = Limb(t0);
+        const DLimb t1 = DLimb(a[i]) * w1 + Limb(t0 >> kLimbBits) + c1;
+        c0 = Limb(t1);
+        c1 = Limb(t1 >> kLimbBits);
+    }
+    const DLimb top = DLimb(r[n]) + c0;
+    r[n] = Limb(top);
+    return c1 + Limb(top >> kLimbBits);
+}
+
 Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb borrow = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -134,13 +148,6 @@ Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
         q[i] = Limb(t / d);
         rem = Limb(t % d);
     }
-    return rem;
-}
-
-Limb mod_1(const Limb *a, size_t n, Limb d) {
-    Limb rem = 0;
-    for (size_t i = n; i-- > 0;)
-        rem = Limb(((DLimb(rem) << kLimbBits) | a[i]) % d);
     return rem;
 }
 

@@ -27,6 +27,9 @@ Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w);
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w);
 // r += a * w over n limbs; returns the carry limb.
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w);
+// r[0, n] += a * (w0 + w1 B) for a of n limbs and r of n + 1 limbs; returns
+// the limb above them. Two rows of a product in one pass over r.
+Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1);
 // r -= a * w over n limbs; returns the borrow limb.
 Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w);
 
@@ -39,8 +42,6 @@ Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s);
 
 // q = a / d over n limbs, returns a mod d; d != 0. q may be a.
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
-// a mod d over n limbs; d != 0.
-Limb mod_1(const Limb *a, size_t n, Limb d);
 // q = a / 3 for a multiple of 3 over n limbs (multiplication by the inverse
 // of 3 modulo 2^64). q may be a.
 void divexact_by3(Limb *q, const Limb *a, size_t n);

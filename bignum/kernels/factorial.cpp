@@ -1,5 +1,8 @@
-// Factorials: n! = 2^(n - popcount(n)) times the product of the odd parts of
-// 2..n, multiplied in a balanced tree so that the factors stay of equal size.
+// Factorials by Luschny's prime swing: n! = 2^(n - popcount(n)) times the odd
+// part, and the odd part of n! is that of (n/2)! squared times the odd part
+// of the swing number n!/((n/2)!)^2, whose prime factors come from a sieve:
+// a prime p appears to the power sum over k of (floor(n / p^k) mod 2).
+// Products of many small factors are taken in a balanced tree.
 #include <bit>
 #include <vector>
 
@@ -10,6 +13,7 @@ namespace karvo::kernel {
 
 namespace {
 
+// The product of factors[lo, hi), each below 2^64.
 Nat product(const std::vector<Limb> &factors, size_t lo, size_t hi, const Tuning &t) {
     if (hi - lo <= 8) {
         Nat r{1};
@@ -24,26 +28,75 @@ Nat product(const std::vector<Limb> &factors, size_t lo, size_t hi, const Tuning
     return mul(product(factors, lo, mid, t), product(factors, mid, hi, t), t);
 }
 
+// Collects factors, several to a limb while the product fits.
+class Packer {
+  public:
+    void add(Limb f) {
+        if (DLimb(packed_) * f >> kLimbBits) {
+            limbs_.push_back(packed_);
+            packed_ = 1;
+        }
+        packed_ *= f;
+    }
+    std::vector<Limb> take() {
+        limbs_.push_back(packed_);
+        return std::move(limbs_);
+    }
+
+  private:
+    std::vector<Limb> limbs_;
+    Limb packed_ = 1;
+};
+
+std::vector<uint32_t> odd_primes_up_to(uint64_t n) {
+    std::vector<bool> composite(n + 1, false);
+    std::vector<uint32_t> primes;
+    for (uint64_t p = 3; p <= n; p += 2) {
+        if (composite[p])
+            continue;
+        primes.push_back(uint32_t(p));
+        for (uint64_t m = p * p; m <= n; m += 2 * p)
+            composite[m] = true;
+    }
+    return primes;
+}
+
+// The odd part of n!/((n/2)!)^2.
+Nat odd_swing(uint64_t n, const std::vector<uint32_t> &primes, const Tuning &t) {
+    Packer packer;
+    for (uint32_t p : primes) {
+        if (p > n)
+            break;
+        uint64_t exponent = 0;
+        for (uint64_t q = n / p; q > 0; q /= p)
+            exponent += q & 1;
+        for (uint64_t i = 0; i < exponent; ++i)
+            packer.add(p);
+    }
+    const std::vector<Limb> factors = packer.take();
+    return product(factors, 0, factors.size(), t);
+}
+
+Nat odd_factorial(uint64_t n, const std::vector<uint32_t> &primes, const Tuning &t) {
+    if (n < 64) {
+        Packer packer;
+        for (uint64_t k = 3; k <= n; k += 2)
+            for (uint64_t j = k; j <= n; j *= 2) // k appears once per power of two up to n
+                packer.add(k);
+        const std::vector<Limb> factors = packer.take();
+        return product(factors, 0, factors.size(), t);
+    }
+    const Nat half = odd_factorial(n / 2, primes, t);
+    return mul(sqr(half, t), odd_swing(n, primes, t), t);
+}
+
 } // namespace
 
 Nat factorial(uint64_t n, const Tuning &t) {
     if (n < 2)
         return {1};
-    // Odd parts of 2..n, packed several to a limb while the product fits.
-    std::vector<Limb> factors;
-    Limb packed = 1;
-    for (uint64_t k = 3; k <= n; ++k) {
-        const Limb odd = k >> std::countr_zero(k);
-        if (odd == 1)
-            continue;
-        if (DLimb(packed) * odd >> kLimbBits) {
-            factors.push_back(packed);
-            packed = 1;
-        }
-        packed *= odd;
-    }
-    factors.push_back(packed);
-    return shift_left(product(factors, 0, factors.size(), t), n - uint64_t(std::popcount(n)));
+    const std::vector<uint32_t> primes = odd_primes_up_to(n);
+    return shift_left(odd_factorial(n, primes, t), n - uint64_t(std::popcount(n)));
 }
 
 } // namespace karvo::kernel

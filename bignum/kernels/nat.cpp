@@ -13,10 +13,15 @@ Nat from_u64(uint64_t v) { return v == 0 ? Nat{} : Nat{v}; }
 
 Nat from_words(std::span<const uint32_t> words) {
     Nat r((words.size() + 1) / 2);
-    for (size_t i = 0; i < words.size(); ++i)
-        r[i / 2] |= Limb(words[i]) << (32 * (i % 2));
+    pack_words(words, r.data());
     normalize(r);
     return r;
+}
+
+size_t pack_words(std::span<const uint32_t> words, Limb *out) {
+    for (size_t i = 0; i < words.size(); ++i)
+        out[i / 2] |= Limb(words[i]) << (32 * (i % 2));
+    return (words.size() + 1) / 2;
 }
 
 size_t word_count(View a) {

@@ -23,6 +23,9 @@ Nat from_u64(uint64_t v);
 Nat from_words(std::span<const uint32_t> words);
 size_t word_count(View a);            // 32-bit words without top zero words
 void to_words(View a, uint32_t *out); // writes word_count(a) words
+// Packs the words into out (zeroed, room for (words + 1) / 2 limbs); returns
+// the limbs written.
+size_t pack_words(std::span<const uint32_t> words, Limb *out);
 
 int compare(View a, View b);
 Nat add(View a, View b);
@@ -42,6 +45,18 @@ Nat root(View a, uint64_t n, const Tuning &t = kDefaultTuning);
 // n! for n whose factorial the caller has checked to be of a sensible size.
 Nat factorial(uint64_t n, const Tuning &t = kDefaultTuning);
 Nat gcd(View a, View b, const Tuning &t = kDefaultTuning);
+// A signed cofactor: the magnitude and whether it is negative (never for zero).
+struct Cofactor {
+    Nat mag;
+    bool negative = false;
+};
+// g = gcd(a, b) with a x + b y = g: the cofactors of the textbook extended
+// Euclidean algorithm (x = 1, y = 0 when b is zero).
+struct Bezout {
+    Nat g;
+    Cofactor x, y;
+};
+Bezout gcdext(View a, View b, const Tuning &t = kDefaultTuning);
 // base^e mod m for m > 1 and base < m.
 Nat powm(View base, View e, View m, const Tuning &t = kDefaultTuning);
 

@@ -1,6 +1,8 @@
 // Integer roots by Newton's iteration x' = ((n-1) x + a / x^(n-1)) / n from
 // above, started from the root of a with its low half of the root's bits cut
 // off (computed the same way), so that two or three full-size steps finish it.
+#include <algorithm>
+
 #include "kernels/nat.h"
 
 namespace karvo::kernel {
@@ -24,12 +26,66 @@ Nat descend(View a, uint64_t n, Nat x, const Tuning &t) {
     }
 }
 
+// x mod 2^m
+Nat low_bits(const Nat &x, uint64_t m) {
+    const size_t limbs = size_t((m + kLimbBits - 1) / kLimbBits);
+    Nat r(x.begin(), x.begin() + long(std::min(limbs, x.size())));
+    if (m % kLimbBits != 0 && r.size() == limbs)
+        r.back() &= (Limb(1) << (m % kLimbBits)) - 1;
+    normalize(r);
+    return r;
+}
+
+// Zimmermann's Karatsuba square root with remainder, for 2^(T-2) <= a < 2^T
+// and T divisible by 4 at every level: with a = a3 b^3 + a2 b^2 + a1 b + a0,
+// b = 2^(T/4), the root of a3 b + a2 gives the high half of the root, one
+// division by twice it the low half, and one squaring the remainder (with at
+// most one correction).
+void sqrt_rem(const Nat &a, uint64_t T, Nat &s, Nat &r, const Tuning &t) {
+    if (T <= 256) {
+        s = descend(a, 2, shift_left(Nat{1}, (bit_length(a) + 1) / 2), t);
+        r = sub(a, sqr(s, t));
+        return;
+    }
+    const uint64_t m = T / 4;
+    Nat s1, r1;
+    sqrt_rem(shift_right(a, 2 * m), T / 2, s1, r1, t);
+    Nat q, u;
+    divrem(add(shift_left(r1, m), low_bits(shift_right(a, m), m)), shift_left(s1, 1), &q, &u, t);
+    s = add(shift_left(s1, m), q);
+    const Nat plus = add(shift_left(u, m), low_bits(a, m)), minus = sqr(q, t);
+    if (compare(plus, minus) >= 0) {
+        r = sub(plus, minus);
+    } else { // r + 2s - 1 with s one less
+        r = sub(add(plus, sub(shift_left(s, 1), Nat{1})), minus);
+        s = sub(s, Nat{1});
+    }
+}
+
+// floor(sqrt(a)), a shifted left by an even count into the range 2^(T-2) <=
+// a < 2^T, T a multiple of 2^(d+2) for the d halvings down to 256 bits, and
+// the root shifted back.
+Nat square_root(View a, const Tuning &t) {
+    const uint64_t bits = bit_length(a);
+    unsigned d = 0;
+    while ((bits >> d) > 256)
+        ++d;
+    const uint64_t unit = uint64_t(4) << d;
+    const uint64_t T = (bits + unit - 1) / unit * unit;
+    const uint64_t shift = (T - bits) & ~uint64_t(1);
+    Nat s, r;
+    sqrt_rem(shift_left(a, shift), T, s, r, t);
+    return shift_right(s, shift / 2);
+}
+
 } // namespace
 
 Nat root(View a, uint64_t n, const Tuning &t) {
     a = trimmed(a);
     if (a.empty() || n == 1)
         return Nat(a.begin(), a.end());
+    if (n == 2 && bit_length(a) > 4 * kLimbBits)
+        return square_root(a, t);
     const uint64_t bits = bit_length(a);
     if (n >= bits)
         return {1};
@@ -37,7 +93,9 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     if (root_bits <= 64)
         return descend(a, n, shift_left(Nat{1}, root_bits), t);
     // floor(a^(1/n)) <= (floor((a >> n s)^(1/n)) + 1) 2^s.
-    const uint64_t s = root_bits / 2;
+    // A few bits fewer than half, so that one step from the start lands at the
+    // root or just above it.
+    const uint64_t s = root_bits / 2 - 8;
     Nat x = root(shift_right(a, n * s), n, t);
     x = shift_left(add(x, Nat{1}), s);
     return descend(a, n, std::move(x), t);

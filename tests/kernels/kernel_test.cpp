@@ -238,5 +238,44 @@ TEST(Kernel, PowerRootFactorialGcdAndModularPowerMatchGmp) {
     EXPECT_EQ(gcd(f1.nat(), f2.nat()), Nat{1});
 }
 
+// Lehmer's extended gcd must reproduce the cofactors of the textbook extended
+// Euclidean algorithm, run here on GMP integers, exactly.
+TEST(Kernel, ExtendedGcdGivesTheTextbookCofactors) {
+    Random rnd;
+    auto check = [](const Nat &a, const Nat &b) {
+        Mpz r0(a), r1(b), s0, s1, t0, t1, q, tmp;
+        mpz_set_ui(s0, 1);
+        mpz_set_ui(t1, 1);
+        while (mpz_cmp_ui(r1, 0) != 0) {
+            mpz_tdiv_q(q, r0, r1);
+            for (auto [older, newer] : {std::pair{&r0, &r1}, {&s0, &s1}, {&t0, &t1}}) {
+                mpz_mul(tmp, q, *newer);
+                mpz_sub(tmp, *older, tmp);
+                mpz_swap(*older, *newer);
+                mpz_swap(*newer, tmp);
+            }
+        }
+        const Bezout e = gcdext(a, b);
+        Mpz x(e.x.mag), y(e.y.mag);
+        if (e.x.negative)
+            mpz_neg(x, x);
+        if (e.y.negative)
+            mpz_neg(y, y);
+        ASSERT_EQ(e.g, r0.nat());
+        ASSERT_TRUE(mpz_cmp(x, s0) == 0 && mpz_cmp(y, t0) == 0);
+    };
+    check({}, {});
+    check({5}, {});
+    check({}, {5});
+    check({240}, {46});
+    for (size_t an : {1, 3, 20, 90}) {
+        for (size_t bn : {size_t(1), an / 2 + 1, an, an + 2}) {
+            const Nat common = rnd.number(1 + rnd.below(2));
+            check(mul(rnd.number(an), common), mul(rnd.number(bn), common));
+            check(rnd.number(an), rnd.number(bn));
+        }
+    }
+}
+
 } // namespace
 } // namespace karvo::kernel

@@ -246,7 +246,7 @@ TEST(Kernel, ExtendedGcdGivesTheTextbookCofactors) {
         Mpz r0(a), r1(b), s0, s1, t0, t1, q, tmp;
         mpz_set_ui(s0, 1);
         mpz_set_ui(t1, 1);
-        while (mpz_cmp_ui(r1, 0) != 0) {
+        while (mpz_size(r1) != 0) {
             mpz_tdiv_q(q, r0, r1);
             for (auto [older, newer] : {std::pair{&r0, &r1}, {&s0, &s1}, {&t0, &t1}}) {
                 mpz_mul(tmp, q, *newer);

@@ -98,31 +98,44 @@ Cofactor combine_signed(const Cofactor &x, SLimb2 X, const Cofactor &y, SLimb2 Y
     return {std::move(d), negative};
 }
 
+// The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
+// cofactors, it carries those of a alongside: u = a x0, v = a x1 (mod b).
+void euclid(Nat &u, Nat &v, Cofactor *x0, Cofactor *x1, const Tuning &t) {
+    while (!v.empty()) {
+        const Matrix m = lehmer_matrix(u, v);
+        if (m.B == 0) {
+            Nat q, r;
+            divrem(u, v, x0 ? &q : nullptr, &r, t);
+            u = std::exchange(v, std::move(r));
+            if (x0) { // x0 - q x1
+                Cofactor next = combine_signed(*x0, 1, {mul(q, x1->mag, t), x1->negative}, -1);
+                *x0 = std::exchange(*x1, std::move(next));
+            }
+        } else {
+            const size_t n = u.size();
+            Nat nu = combine(u, m.A, v, m.B, n), nv = combine(u, m.C, v, m.D, n);
+            u = std::move(nu);
+            v = std::move(nv);
+            if (x0) {
+                Cofactor n0 = combine_signed(*x0, m.A, *x1, m.B);
+                *x1 = combine_signed(*x0, m.C, *x1, m.D);
+                *x0 = std::move(n0);
+            }
+        }
+    }
+}
+
 } // namespace
 
 Nat gcd(View a, View b, const Tuning &t) {
     Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
     if (compare(u, v) < 0)
         std::swap(u, v);
-    while (!v.empty()) {
-        const Matrix m = lehmer_matrix(u, v);
-        if (m.B == 0) {
-            Nat r;
-            divrem(u, v, nullptr, &r, t);
-            u = std::exchange(v, std::move(r));
-        } else {
-            const size_t n = u.size();
-            Nat nu = combine(u, m.A, v, m.B, n), nv = combine(u, m.C, v, m.D, n);
-            u = std::move(nu);
-            v = std::move(nv);
-        }
-    }
+    euclid(u, v, nullptr, nullptr, t);
     return u;
 }
 
-// The same Euclid sequence, carrying the cofactor of a alongside:
-// u = a x0 (mod b), v = a x1 (mod b). The cofactor of b comes at the end from
-// y = (g - a x) / b.
+// The cofactor of b comes at the end from y = (g - a x) / b.
 Bezout gcdext(View a, View b, const Tuning &t) {
     const Nat a_nat(trimmed(a).begin(), trimmed(a).end()),
         b_nat(trimmed(b).begin(), trimmed(b).end());
@@ -132,26 +145,7 @@ Bezout gcdext(View a, View b, const Tuning &t) {
         std::swap(u, v);
         std::swap(x0, x1);
     }
-    while (!v.empty()) {
-        const Matrix m = lehmer_matrix(u, v);
-        if (m.B == 0) {
-            Nat q, r;
-            divrem(u, v, &q, &r, t);
-            u = std::exchange(v, std::move(r));
-            // x0 - q x1
-            Cofactor qx1{mul(q, x1.mag, t), x1.negative};
-            Cofactor next = combine_signed(x0, 1, qx1, -1);
-            x0 = std::exchange(x1, std::move(next));
-        } else {
-            const size_t n = u.size();
-            Nat nu = combine(u, m.A, v, m.B, n), nv = combine(u, m.C, v, m.D, n);
-            u = std::move(nu);
-            v = std::move(nv);
-            Cofactor nx0 = combine_signed(x0, m.A, x1, m.B), nx1 = combine_signed(x0, m.C, x1, m.D);
-            x0 = std::move(nx0);
-            x1 = std::move(nx1);
-        }
-    }
+    euclid(u, v, &x0, &x1, t);
     Bezout result{std::move(u), std::move(x0), {}};
     if (!b_nat.empty()) {
         // b y = g - a x

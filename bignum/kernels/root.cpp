@@ -92,13 +92,16 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     const uint64_t root_bits = (bits + n - 1) / n;
     if (root_bits <= 64)
         return descend(a, n, shift_left(Nat{1}, root_bits), t);
-    // floor(a^(1/n)) <= (floor((a >> n s)^(1/n)) + 1) 2^s.
-    // A few bits fewer than half, so that one step from the start lands at the
-    // root or just above it.
+    // floor(a^(1/n)) <= x0 = c 2^s with c = floor((a >> n s)^(1/n)) + 1. With s
+    // a few bits short of half the root, one Newton step from x0 lands at the
+    // root or just above it. As x0 ends in s zero bits, x0^(n-1) is a power of
+    // the short c, and a / x0^(n-1) = (a >> s (n-1)) / c^(n-1).
     const uint64_t s = root_bits / 2 - 8;
-    Nat x = root(shift_right(a, n * s), n, t);
-    x = shift_left(add(x, Nat{1}), s);
-    return descend(a, n, std::move(x), t);
+    const Nat c = add(root(shift_right(a, n * s), n, t), Nat{1});
+    Nat q, y;
+    divrem(shift_right(a, s * (n - 1)), pow(c, n - 1, t), &q, nullptr, t);
+    divrem(add(mul(shift_left(c, s), from_u64(n - 1), t), q), from_u64(n), &y, nullptr, t);
+    return descend(a, n, std::move(y), t);
 }
 
 } // namespace karvo::kernel

@@ -1,5 +1,5 @@
-// Shared support for the Karvo tests: GMP values, owned records, checks of values, record fields
-// and printed lines, and a seeded generator of awkward operands.
+// Shared support for the Karvo tests: GMP values, owned records, one check of a call's printed
+// line, returned record and result record, and a seeded generator of awkward operands.
 #pragma once
 
 #include <gmp.h>
@@ -15,7 +15,7 @@
 
 namespace kt {
 
-constexpr uint64_t kMaxWords = 100000;
+constexpr uint64_t kMaxWords = 100000, kAny = ~0ull;
 using Result = ::testing::AssertionResult;
 
 // Whether the constant accessors answered null before the suite called bignum_init().
@@ -89,11 +89,10 @@ std::string describe(const bignum *b);
 // Size a fresh record reaches when words 0 .. n-1 are written one after another.
 uint64_t grown_size(uint64_t n);
 
-// Value equal to `want` with the matching sign marker (1 for zero), and a sound record.
-Result Holds(const bignum *b, const Mpz &want);
-// As Holds, with the exact sign marker and words in use.
-Result HoldsExactly(const bignum *b, const Mpz &want, uint8_t sign, uint64_t oofm);
-inline Result IsClearZero(const bignum *b) { return HoldsExactly(b, 0, 1, 0); }
+// A sound record holding `want`; sign 0 asks for the value's marker (1 for zero), kAny skips
+// the words-in-use check.
+Result Holds(const bignum *b, const Mpz &want, uint8_t sign = 0, uint64_t oofm = kAny);
+inline Result IsClearZero(const bignum *b) { return Holds(b, 0, 1, 0); }
 // Value, sign marker and words in use of an operand, to compare after a call.
 struct Snapshot {
     explicit Snapshot(const bignum *b) : rec(b), value(value_of(b)), sign(b->sign), oofm(b->oofm) {}
@@ -116,20 +115,25 @@ template <class F> std::string Stdout(F &&f) {
 // 100000 (a "*" in an expected line stands for such a count).
 std::string TooLarge(const std::string &function, uint64_t words = 0);
 Result PrintedLine(const std::string &out, const std::string &want);
-// A call that must print exactly `message` (empty: nothing) and then return `dst` when it
-// succeeds, or null when it refuses; a refusal leaves `check` (when given) a cleared zero.
-template <class F>
-Result Prints(F &&call, const bignum *dst, const std::string &message, const bignum *check) {
+
+// What a call must leave: the printed line (empty: none, and the call returns the destination;
+// else it returns null) and the destination's value, sign marker and words in use.
+struct Want {
+    Want(Mpz v, uint8_t s = 0, uint64_t n = kAny, std::string m = "") // NOLINT: implicit
+        : value(std::move(v)), sign(s), oofm(n), message(std::move(m)) {}
+    Mpz value;
+    uint8_t sign;
+    uint64_t oofm;
+    std::string message;
+};
+inline Want Refusal(const std::string &message) { return {0, 1, 0, message}; } // dst cleared
+template <class F> Result Gives(F &&call, bignum *dst, const Want &w) {
     const bignum *ret = nullptr;
-    if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), message); !ok)
+    if (auto ok = PrintedLine(Stdout([&] { ret = call(); }), w.message); !ok)
         return ok;
-    if (ret != (message.empty() ? dst : nullptr))
+    if (ret != (w.message.empty() ? dst : nullptr))
         return ::testing::AssertionFailure() << "returned the wrong record";
-    return message.empty() || !check ? ::testing::AssertionSuccess() : IsClearZero(check);
-}
-template <class F> Result Quietly(F &&call, const bignum *dst) { return Prints(call, dst, "", 0); }
-template <class F> Result Refuses(F &&call, const bignum *dst, const std::string &message) {
-    return Prints(call, nullptr, message, dst);
+    return Holds(dst, w.value, w.sign, w.oofm);
 }
 
 // Seeded generator of operands. The seed comes from KARVO_TEST_SEED when set, else from the
@@ -141,10 +145,11 @@ class Rng {
     uint64_t below(uint64_t n) { return n <= 1 ? 0 : gmp_urandomm_ui(st_, n); } // [0, n)
     uint64_t range(uint64_t lo, uint64_t hi) { return lo + below(hi - lo + 1); }
     bool chance(unsigned percent) { return below(100) < percent; }
-    Mpz below(const Mpz &n);            // uniform in [0, n), n > 0
-    uint64_t words(uint64_t max = 300); // a word count in [0, max], mostly small
-    // A magnitude of exactly n words: uniform bits, long runs of ones and zeros (mpz_rrandomb),
-    // all-ones words, zero words in the middle, or a top word of 1.
+    Mpz below(const Mpz &n); // uniform in [0, n), n > 0
+    // A word count in [0, max]: mostly a few words, one time in ten up to max.
+    uint64_t words(uint64_t max);
+    // A magnitude of exactly n words: uniform bits, long runs of ones and zeros (mpz_rrandomb)
+    // or all-ones words, its top word now and then 1.
     Mpz magnitude(uint64_t n);
     // A value of up to max_words words, negative half the time when `negative`.
     Mpz value(uint64_t max_words, bool negative = true);

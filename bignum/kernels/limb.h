@@ -25,12 +25,12 @@ inline size_t normalized_size(const Limb *a, size_t n) {
 struct Tuning {
     size_t karatsuba = 24; // multiplication: schoolbook below, Karatsuba above
     size_t toom3 = 100;    // Karatsuba below, Toom-3 above
-    size_t ntt = 700;      // Toom-3 below, number-theoretic transform above
+    size_t ntt = 900;      // Toom-3 below, number-theoretic transform above
     size_t sqr_karatsuba = 40;
     size_t sqr_toom3 = 300;
     size_t sqr_ntt = 900;
     size_t div_dc = 50;   // division: schoolbook below, divide and conquer above
-    size_t radix_dc = 40; // radix conversion: word chunks below, divide and conquer above
+    size_t radix_dc = 20; // radix conversion: word chunks below, divide and conquer above
 };
 inline constexpr Tuning kDefaultTuning{};
 

@@ -8,12 +8,30 @@
 
 namespace karvo::kernel {
 
+namespace {
+
+// The transform pads the 2n - 1 coefficients of a product to a power of two.
+// Up to twice its crossover it is taken only when that padding is small;
+// otherwise Toom-3, whose pieces fit the transform better, is quicker.
+bool transform_pays(size_t n, size_t crossover) {
+    if (n < crossover)
+        return false;
+    if (n >= 2 * crossover)
+        return true;
+    size_t length = 1;
+    while (length < 2 * n - 1)
+        length *= 2;
+    return 10 * (2 * n - 1) >= 7 * length;
+}
+
+} // namespace
+
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
     if (n < t.karatsuba || n < 2)
         mul_basecase(r, a, n, b, n);
     else if (n < t.toom3 || n < 3)
         mul_karatsuba(r, a, b, n, t);
-    else if (n < t.ntt)
+    else if (!transform_pays(n, t.ntt))
         mul_toom3(r, a, b, n, t);
     else
         mul_ntt(r, a, n, b, n);
@@ -24,7 +42,7 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
         sqr_basecase(r, a, n);
     else if (n < t.sqr_toom3 || n < 3)
         sqr_karatsuba(r, a, n, t);
-    else if (n < t.sqr_ntt)
+    else if (!transform_pays(n, t.sqr_ntt))
         sqr_toom3(r, a, n, t);
     else
         sqr_ntt(r, a, n);

@@ -50,25 +50,25 @@ void write_display_form(const std::string &digits, uint64_t k, int32_t len, char
     if (len <= 0)
         return;
     // Digits in the alphabet the library exports at the time of the call.
+    const char *alphabet = BIGNUM_BASE_CHAR;
     auto digit = [&](size_t i) {
         const char c = digits[i];
-        return BIGNUM_BASE_CHAR[c <= '9' ? c - '0' : c - 'a' + 10];
+        return alphabet[c <= '9' ? c - '0' : c - 'a' + 10];
     };
     const size_t room = size_t(len) - 1;
-    std::string text;
     if (k <= room) {
         for (size_t i = 0; i < k; ++i)
-            text += digit(i);
-    } else {
-        const std::string suffix = "x10^" + std::to_string(k - 1);
-        const size_t lead = room >= suffix.size() ? room - suffix.size() : 0;
-        for (size_t p = 0; p < lead; ++p)
-            text += p == 0 ? digit(0) : p == 1 ? '.' : digit(p - 1);
-        text += suffix;
-        text.resize(std::min(text.size(), room));
+            buf[i] = digit(i);
+        buf[k] = '\0';
+        return;
     }
-    std::memcpy(buf, text.data(), text.size());
-    buf[text.size()] = '\0';
+    const std::string suffix = "x10^" + std::to_string(k - 1);
+    const size_t lead = room >= suffix.size() ? room - suffix.size() : 0;
+    for (size_t p = 0; p < lead; ++p)
+        buf[p] = p == 0 ? digit(0) : p == 1 ? '.' : digit(p - 1);
+    const size_t tail = std::min(suffix.size(), room - lead);
+    std::memcpy(buf + lead, suffix.data(), tail);
+    buf[lead + tail] = '\0';
 }
 
 } // namespace

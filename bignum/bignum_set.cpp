@@ -1,5 +1,6 @@
 // Assignment: from a machine integer, from words, from another record, and
 // from text in a radix up to 36.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -99,6 +100,17 @@ bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text) {
         __bignum_zero(dst);
         report_too_large("bignum_set_str", kernel::word_count(value));
         return nullptr;
+    }
+    if (dst->oofm == 0 && dst->sign == kPositive) {
+        // The usual case, a destination holding zero: the sum is the value
+        // itself, in at least one word, copied as a copy grows its destination.
+        const uint64_t words = std::max<uint64_t>(kernel::word_count(value), 1);
+        if (!reserve_for_copy(dst, words))
+            return nullptr;
+        dst->numb[0] = 0;
+        write_magnitude(dst, value);
+        dst->oofm = words;
+        return dst;
     }
     ScopedRecord parsed, sum;
     if (!parsed || !sum || !assign(parsed.get(), value, false, "bignum_set_str"))

@@ -29,8 +29,9 @@ struct Tuning {
     size_t sqr_karatsuba = 40;
     size_t sqr_toom3 = 300;
     size_t sqr_ntt = 900;
-    size_t div_dc = 50;   // division: schoolbook below, divide and conquer above
-    size_t radix_dc = 20; // radix conversion: word chunks below, divide and conquer above
+    size_t div_dc = 50;       // division: schoolbook below, divide and conquer above
+    size_t radix_dc = 20;     // conversion to text: limb chunks below, divide and conquer above
+    size_t radix_in_dc = 400; // from text, in chunks of a limb: Horner below, a product tree above
 };
 inline constexpr Tuning kDefaultTuning{};
 

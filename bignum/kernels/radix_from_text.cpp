@@ -1,7 +1,8 @@
-// Conversion from text. Digits are gathered into chunks of one limb; below
-// Tuning::radix_dc chunks they are combined by Horner's rule, above it in a
-// balanced tree: pairs of neighbours (low, high) become low + high radix^(k 2^i)
-// at level i, the powers made once by squaring.
+// Conversion from text. Digits are gathered into chunks of one limb. Below
+// Tuning::radix_in_dc chunks they are combined by Horner's rule; above it,
+// blocks of chunks are, and the blocks go into a balanced tree: neighbours
+// (low, high) become low + high P at each level, P the block's power of the
+// radix squared once per level.
 #include <algorithm>
 #include <bit>
 
@@ -22,6 +23,21 @@ unsigned chunk_digits(unsigned radix) {
         ++k;
     }
     return k;
+}
+
+// The value of n chunks, least significant first, by Horner's rule from the
+// top chunk down: acc = acc scale + chunk. Each step adds at most one limb.
+Nat horner(const Limb *chunks, size_t n, Limb scale) {
+    Nat acc(n + 1, 0);
+    size_t used = 0;
+    for (size_t i = n; i-- > 0;) {
+        acc[used] = mul_1(acc.data(), acc.data(), used, scale);
+        used += acc[used] != 0 ? 1 : 0;
+        acc[used] = add_1(acc.data(), acc.data(), used, chunks[i]);
+        used += acc[used] != 0 ? 1 : 0;
+    }
+    acc.resize(used);
+    return acc;
 }
 
 } // namespace
@@ -47,28 +63,23 @@ Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tunin
     for (unsigned i = 0; i < k; ++i)
         scale *= radix;
     // Chunks from the least significant end; the top one may be short.
-    std::vector<Nat> level;
+    std::vector<Limb> chunks;
     for (size_t end = count; end > 0;) {
         const size_t begin = end >= k ? end - k : 0;
         Limb value = 0;
         for (size_t i = begin; i < end; ++i)
             value = value * radix + values[i];
-        level.push_back(from_u64(value));
+        chunks.push_back(value);
         end = begin;
     }
-    if (level.size() < std::max<size_t>(t.radix_dc, 2)) {
-        Nat acc;
-        for (size_t i = level.size(); i-- > 0;) {
-            acc.push_back(0);
-            acc.back() = mul_1(acc.data(), acc.data(), acc.size() - 1, scale);
-            acc.push_back(0);
-            if (!level[i].empty())
-                add(acc.data(), acc.data(), acc.size(), level[i].data(), 1);
-            normalize(acc);
-        }
-        return acc;
-    }
-    Nat power{scale};
+    if (chunks.size() < std::max<size_t>(t.radix_in_dc, 2))
+        return horner(chunks.data(), chunks.size(), scale);
+    // Leaves of `block` chunks by Horner's rule, then the tree.
+    const size_t block = std::max<size_t>(1, t.radix_in_dc / 8);
+    std::vector<Nat> level;
+    for (size_t i = 0; i < chunks.size(); i += block)
+        level.push_back(horner(chunks.data() + i, std::min(block, chunks.size() - i), scale));
+    Nat power = pow(Nat{scale}, block, t);
     while (level.size() > 1) {
         std::vector<Nat> next;
         for (size_t i = 0; i < level.size(); i += 2) {
@@ -81,7 +92,7 @@ Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tunin
         if (level.size() > 1)
             power = sqr(power, t);
     }
-    return level.empty() ? Nat{} : level[0];
+    return level[0];
 }
 
 } // namespace karvo::kernel

@@ -25,11 +25,11 @@ struct Path {
 // The single forced paths, slow at small sizes, run only the multiplication, division and
 // radix tests; the algorithms built on them run on the others.
 const Path kPaths[] = {
-    {"schoolbook", {kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever}, true},
-    {"karatsuba", {2, kNever, kNever, 2, kNever, kNever, kNever, kNever}, false},
-    {"toom3", {2, 3, kNever, 2, 3, kNever, 4, 2}, false},
-    {"ntt", {1, 1, 1, 1, 1, 1, 4, 2}, false},
-    {"mixed", {4, 9, 40, 5, 11, 50, 6, 3}, true},
+    {"schoolbook", {kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever}, true},
+    {"karatsuba", {2, kNever, kNever, 2, kNever, kNever, kNever, kNever, kNever}, false},
+    {"toom3", {2, 3, kNever, 2, 3, kNever, 4, 2, 2}, false},
+    {"ntt", {1, 1, 1, 1, 1, 1, 4, 2, 2}, false},
+    {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
     {"default", kDefaultTuning, true},
 };
 

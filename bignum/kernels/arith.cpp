@@ -1,6 +1,8 @@
 // Textbook carry loops over 128-bit intermediates.
 #include "kernels/arith.h"
 
+#include <bit>
+
 namespace karvo::kernel {
 
 int cmp_n(const Limb *a, const Limb *b, size_t n) {
@@ -141,14 +143,42 @@ Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s) {
     return out;
 }
 
-Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
-    Limb rem = 0;
-    for (size_t i = n; i-- > 0;) {
-        const DLimb t = (DLimb(rem) << kLimbBits) | a[i];
-        q[i] = Limb(t / d);
-        rem = Limb(t % d);
+namespace {
+
+// Division of a two-limb number (u1 u0), u1 < d, by a normalised d (top bit
+// set) with v = floor((B^2 - 1) / d) - B: two multiplications instead of a
+// hardware division (Moller and Granlund, "Improved division by invariant
+// integers", 2011).
+inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
+    DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
+    Limb q1 = Limb(q >> kLimbBits) + 1, q0 = Limb(q);
+    r = u0 - q1 * d;
+    if (r > q0) {
+        --q1;
+        r += d;
     }
-    return rem;
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    return q1;
+}
+
+} // namespace
+
+Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
+    if (n == 0)
+        return 0;
+    // Normalise: divide a 2^s by d 2^s, whose remainder is the wanted one times 2^s.
+    const unsigned s = unsigned(std::countl_zero(d));
+    const Limb dn = d << s;
+    const Limb v = Limb(((DLimb(~dn) << kLimbBits) | ~Limb(0)) / dn);
+    Limb r = s == 0 ? 0 : a[n - 1] >> (kLimbBits - s);
+    for (size_t i = n; i-- > 0;) {
+        const Limb u0 = s == 0 ? a[i] : (a[i] << s) | (i > 0 ? a[i - 1] >> (kLimbBits - s) : 0);
+        q[i] = divide_2_by_1(r, r, u0, dn, v);
+    }
+    return r >> s;
 }
 
 void divexact_by3(Limb *q, const Limb *a, size_t n) {

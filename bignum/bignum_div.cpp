@@ -9,47 +9,56 @@
 #include "internal/division.h"
 #include "internal/record.h"
 #include "internal/report.h"
+#include "kernels/buffer.h"
+#include "kernels/div.h"
 
 namespace karvo {
 
 namespace {
 
+// Quotient and remainder of the magnitudes a and b (a's words at least b's,
+// b not zero), handed to `use` as limb views; small operands stay on the stack.
+template <class Use>
+void divide_words(std::span<const uint32_t> a, std::span<const uint32_t> b, Use use) {
+    kernel::LimbBuffer<32> x((a.size() + 1) / 2), y((b.size() + 1) / 2);
+    const size_t xn = kernel::pack_words(a, x.data()), yn = kernel::pack_words(b, y.data());
+    kernel::LimbBuffer<32> quotient(xn - yn + 1), remainder(yn);
+    kernel::divrem(quotient.data(), remainder.data(), x.data(), xn, y.data(), yn);
+    use(kernel::View(quotient.data(), kernel::normalized_size(quotient.data(), xn - yn + 1)),
+        kernel::View(remainder.data(), kernel::normalized_size(remainder.data(), yn)));
+}
+
 // The single-word division; operands are known to be non-negative and the
 // divisor word non-zero. The quotient's storage grows as if its top word
-// were written first.
+// were written first; the remainder is written to word 0 alone.
 bignum *divide_by_word(bignum *q, bignum *r, const bignum *divd, uint32_t w) {
-    kernel::Nat quotient, remainder;
-    kernel::divrem(to_nat(divd), kernel::from_u64(w), q ? &quotient : nullptr, &remainder);
-    if (q != nullptr) {
-        if (!reserve_top_first(q, divd->oofm))
-            return nullptr;
-        write_magnitude(q, quotient);
+    bool ok = true;
+    uint32_t rem = 0;
+    if (!magnitude_is_zero(divd)) {
+        divide_words(magnitude(divd), std::span<const uint32_t>(&w, 1),
+                     [&](kernel::View quotient, kernel::View remainder) {
+                         if (q != nullptr && (ok = reserve_top_first(q, divd->oofm)))
+                             write_magnitude(q, quotient);
+                         rem = remainder.empty() ? 0 : uint32_t(remainder[0]);
+                     });
     }
     if (r != nullptr) {
-        const uint32_t rem = remainder.empty() ? 0 : uint32_t(remainder[0]);
         r->numb[0] = rem;
         if (rem != 0)
             r->oofm = 1;
     }
-    return q;
+    return ok ? q : nullptr;
 }
 
 // Divisors of two or more words, |divd| > |divs|.
-bignum *divide_long(bignum *q, bignum *r, const bignum *divd, const bignum *divs) {
-    const uint64_t n = magnitude(divs).size();
-    kernel::Nat quotient, remainder;
-    kernel::divrem(to_nat(divd), to_nat(divs), q ? &quotient : nullptr, &remainder);
-    if (q != nullptr) {
-        if (!reserve_top_first(q, divd->oofm - n + 1))
-            return nullptr;
-        write_magnitude(q, quotient);
-    }
-    if (r != nullptr) {
-        if (!reserve_top_first(r, kernel::word_count(remainder)))
-            return nullptr;
-        write_magnitude(r, remainder);
-    }
-    return q;
+void divide_long(bignum *q, bignum *r, const bignum *divd, const bignum *divs) {
+    const auto b = magnitude(divs);
+    divide_words(magnitude(divd), b, [&](kernel::View quotient, kernel::View remainder) {
+        if (q != nullptr && reserve_top_first(q, divd->oofm - b.size() + 1))
+            write_magnitude(q, quotient);
+        if (r != nullptr && reserve_top_first(r, kernel::word_count(remainder)))
+            write_magnitude(r, remainder);
+    });
 }
 
 } // namespace

@@ -63,7 +63,7 @@ bool reserve_for_copy(bignum *bn, uint64_t words) {
            resize_storage(bn, grown_size(bn->size, words));
 }
 
-void write_magnitude(bignum *dst, const kernel::Nat &value) {
+void write_magnitude(bignum *dst, kernel::View value) {
     kernel::to_words(value, dst->numb);
     dst->oofm = kernel::word_count(value);
 }

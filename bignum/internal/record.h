@@ -43,7 +43,7 @@ bool reserve_for_copy(bignum *bn, uint64_t words);
 
 // Writes a magnitude into a record that has room for it (see reserve_*):
 // the words, `oofm` = its length in words. Sign and the words above are left alone.
-void write_magnitude(bignum *dst, const kernel::Nat &value);
+void write_magnitude(bignum *dst, kernel::View value);
 // Clears `dst`, then stores `value` with `sign` (zero keeps sign 1), growing
 // as a copy does. Fails (with the too-large message) above the word limit.
 bool assign(bignum *dst, const kernel::Nat &value, bool negative, const char *function);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/buffer.h"
 #include "kernels/div.h"
 #include "kernels/mul.h"
 
@@ -38,12 +39,13 @@ void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn
     // Normalise so that the divisor's top bit is set; u gets one limb more,
     // whose value keeps u's top bn limbs below d.
     const unsigned s = unsigned(std::countl_zero(b[bn - 1]));
-    std::vector<Limb> d(b, b + bn), u(an + 1, 0);
+    LimbBuffer<64> d(bn), u(an + 1);
     if (s != 0) {
         lshift(d.data(), b, bn, s);
         u[an] = lshift(u.data(), a, an, s);
     } else {
-        std::copy(a, a + an, u.begin());
+        std::copy(b, b + bn, d.data());
+        std::copy(a, a + an, u.data());
     }
     const size_t qn = an - bn + 1;
     if (bn < t.div_dc || bn < 4) {
@@ -65,7 +67,7 @@ void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn
     if (s != 0)
         rshift(r, u.data(), bn, s);
     else
-        std::copy(u.begin(), u.begin() + long(bn), r);
+        std::copy(u.data(), u.data() + bn, r);
 }
 
 } // namespace karvo::kernel

@@ -20,7 +20,7 @@ constexpr uint64_t kSmallWords = 64;
 // written into dst, which has room for it.
 void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const uint32_t> b) {
     using kernel::Limb;
-    Limb x[kSmallWords / 2] = {}, y[kSmallWords / 2] = {}, p[kSmallWords] = {};
+    Limb x[kSmallWords / 2], y[kSmallWords / 2], p[kSmallWords];
     const size_t xn = kernel::pack_words(a, x), yn = kernel::pack_words(b, y);
     if (a.data() == b.data())
         kernel::sqr(p, x, xn);

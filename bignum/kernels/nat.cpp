@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "kernels/arith.h"
 #include "kernels/div.h"
@@ -18,10 +19,20 @@ Nat from_words(std::span<const uint32_t> words) {
     return r;
 }
 
+// On a little-endian machine two words are one limb byte for byte.
 size_t pack_words(std::span<const uint32_t> words, Limb *out) {
-    for (size_t i = 0; i < words.size(); ++i)
-        out[i / 2] |= Limb(words[i]) << (32 * (i % 2));
-    return (words.size() + 1) / 2;
+    const size_t limbs = (words.size() + 1) / 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (limbs != 0)
+            out[limbs - 1] = 0;
+        if (!words.empty())
+            std::memcpy(out, words.data(), words.size() * sizeof(uint32_t));
+    } else {
+        std::fill(out, out + limbs, 0);
+        for (size_t i = 0; i < words.size(); ++i)
+            out[i / 2] |= Limb(words[i]) << (32 * (i % 2));
+    }
+    return limbs;
 }
 
 size_t word_count(View a) {
@@ -33,8 +44,13 @@ size_t word_count(View a) {
 
 void to_words(View a, uint32_t *out) {
     const size_t n = word_count(a);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = uint32_t(a[i / 2] >> (32 * (i % 2)));
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n != 0)
+            std::memcpy(out, a.data(), n * sizeof(uint32_t));
+    } else {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = uint32_t(a[i / 2] >> (32 * (i % 2)));
+    }
 }
 
 int compare(View a, View b) {

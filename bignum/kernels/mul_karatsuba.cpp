@@ -2,9 +2,9 @@
 // a b = z0 + (z0 + z2 - (a0 - a1)(b0 - b1)) X + z2 X^2 with X = B^l, three
 // half-size products instead of four.
 #include <algorithm>
-#include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/buffer.h"
 #include "kernels/mul.h"
 
 namespace karvo::kernel {
@@ -20,8 +20,8 @@ bool abs_diff(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
         return false;
     }
     // b > a: b fits in an limbs too, since a_top <= b_top <= bn <= an.
-    std::vector<Limb> padded(an, 0);
-    std::copy(b, b + bn, padded.begin());
+    LimbBuffer<64> padded(an);
+    std::copy(b, b + bn, padded.data());
     sub(r, padded.data(), an, a, an);
     return true;
 }
@@ -37,13 +37,14 @@ void karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, con
     product(r, a, b, l);
     product(r + 2 * l, a + l, b + l, h);
 
-    std::vector<Limb> da(l), db(l), middle(2 * l), sum(2 * l + 1, 0);
+    LimbBuffer<64> da(l), db(l);
+    LimbBuffer<128> middle(2 * l), sum(2 * l + 1);
     const bool a_neg = abs_diff(da.data(), a, l, a + l, h);
     const bool b_neg = square ? a_neg : abs_diff(db.data(), b, l, b + l, h);
     product(middle.data(), da.data(), square ? da.data() : db.data(), l);
 
     // sum = z0 + z2 -+ middle = a0 b1 + a1 b0
-    std::copy(r, r + 2 * l, sum.begin());
+    std::copy(r, r + 2 * l, sum.data());
     sum[2 * l] = add(sum.data(), sum.data(), 2 * l, r + 2 * l, 2 * h);
     if (a_neg == b_neg)
         sub(sum.data(), sum.data(), 2 * l + 1, middle.data(), 2 * l);

@@ -16,27 +16,6 @@ namespace {
 
 using SLimb2 = __int128;
 
-// (X x + Y y) for cofactors of opposite signs whose result is non-negative,
-// x and y of n limbs (y padded with zeros): one pass, two products a limb.
-Nat combine(const Nat &x, SLimb2 X, const Nat &y, SLimb2 Y, size_t n) {
-    const bool x_positive = X >= 0 && Y <= 0;
-    const Nat &plus = x_positive ? x : y, &minus = x_positive ? y : x;
-    const Limb p = Limb(x_positive ? X : Y), m = Limb(x_positive ? -Y : -X);
-    Nat r(n);
-    Limb carry = 0, borrow = 0; // carry of p plus, borrow of m minus
-    for (size_t i = 0; i < n; ++i) {
-        const DLimb add_term = DLimb(i < plus.size() ? plus[i] : 0) * p + carry;
-        const DLimb sub_term = DLimb(i < minus.size() ? minus[i] : 0) * m + borrow;
-        const Limb lo_add = Limb(add_term), lo_sub = Limb(sub_term);
-        r[i] = lo_add - lo_sub;
-        carry = Limb(add_term >> kLimbBits);
-        borrow = Limb(sub_term >> kLimbBits) + Limb(lo_add < lo_sub);
-    }
-    // The result fits n limbs: the top carry and borrow cancel.
-    normalize(r);
-    return r;
-}
-
 // The leading 126 bits of u, and those of v at the same position (u has at
 // least three limbs): room for the cofactors' additions in signed 128 bits.
 std::pair<SLimb2, SLimb2> leading_bits(const Nat &u, const Nat &v) {
@@ -79,23 +58,116 @@ Matrix lehmer_matrix(const Nat &u, const Nat &v) {
     return m;
 }
 
-// X x + Y y for signed coefficients x, y and single-limb cofactors X, Y.
-Cofactor combine_signed(const Cofactor &x, SLimb2 X, const Cofactor &y, SLimb2 Y) {
-    auto term = [](const Cofactor &c, SLimb2 k) {
-        const Limb mag = Limb(k < 0 ? -k : k);
-        Nat p(c.mag.size() + 1, 0);
-        if (!c.mag.empty())
-            p[c.mag.size()] = mul_1(p.data(), c.mag.data(), c.mag.size(), mag);
-        normalize(p);
-        return Cofactor{std::move(p), !c.mag.empty() && mag != 0 && (c.negative != (k < 0))};
+// (u, v) := (A u + B v, C u + D v) for u and v of n limbs, in one pass. Each
+// row has one entry of each sign and a non-negative result, so a row is one
+// product added and one taken away, and the top carry and borrow cancel.
+void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
+    struct Row {
+        Limb plus, minus; // magnitudes of the entries
+        bool u_plus;      // whether u's entry is the non-negative one
+        Limb carry = 0, borrow = 0;
+        Limb step(Limb ui, Limb vi) {
+            const DLimb add = DLimb(u_plus ? ui : vi) * plus + carry;
+            const DLimb sub = DLimb(u_plus ? vi : ui) * minus + borrow;
+            const Limb lo_add = Limb(add), lo_sub = Limb(sub);
+            carry = Limb(add >> kLimbBits);
+            borrow = Limb(sub >> kLimbBits) + Limb(lo_add < lo_sub);
+            return lo_add - lo_sub;
+        }
     };
-    const Cofactor s = term(x, X), t = term(y, Y);
-    if (s.negative == t.negative)
-        return {add(s.mag, t.mag), s.negative && !(s.mag.empty() && t.mag.empty())};
+    auto row = [](SLimb2 X, SLimb2 Y) {
+        const bool u_plus = X >= 0 && Y <= 0;
+        return Row{Limb(u_plus ? X : Y), Limb(u_plus ? -Y : -X), u_plus};
+    };
+    Row first = row(m.A, m.B), second = row(m.C, m.D);
+    for (size_t i = 0; i < u.size(); ++i) {
+        const Limb ui = u[i], vi = v[i];
+        u[i] = first.step(ui, vi);
+        v[i] = second.step(ui, vi);
+    }
+    normalize(u);
+    normalize(v);
+}
+
+// X x + Y y for signed coefficients x, y and single-limb cofactors X, Y. In
+// the Euclid sequence the two terms have the same sign, so their magnitudes
+// add up in one pass; other signs take the general path.
+Cofactor combine_signed(const Cofactor &x, SLimb2 X, const Cofactor &y, SLimb2 Y) {
+    const Limb p = Limb(X < 0 ? -X : X), q = Limb(Y < 0 ? -Y : Y);
+    const bool x_term_negative = x.negative != (X < 0), y_term_negative = y.negative != (Y < 0);
+    const bool x_zero = x.mag.empty() || p == 0, y_zero = y.mag.empty() || q == 0;
+    if (x_zero || y_zero || x_term_negative == y_term_negative) {
+        const size_t n = std::max(x.mag.size(), y.mag.size());
+        Nat r(n + 1, 0);
+        Limb carry = 0, carry2 = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const DLimb t = DLimb(i < x.mag.size() ? x.mag[i] : 0) * p + carry;
+            const DLimb u = DLimb(i < y.mag.size() ? y.mag[i] : 0) * q + Limb(t) + carry2;
+            r[i] = Limb(u);
+            carry = Limb(t >> kLimbBits);
+            carry2 = Limb(u >> kLimbBits);
+        }
+        r[n] = carry + carry2;
+        normalize(r);
+        const bool negative = !r.empty() && (x_zero ? y_term_negative : x_term_negative);
+        return {std::move(r), negative};
+    }
+    auto term = [](const Cofactor &c, Limb k, bool negative) {
+        Nat t(c.mag.size() + 1, 0);
+        t[c.mag.size()] = mul_1(t.data(), c.mag.data(), c.mag.size(), k);
+        normalize(t);
+        return Cofactor{std::move(t), negative};
+    };
+    const Cofactor s = term(x, p, x_term_negative), t = term(y, q, y_term_negative);
     const bool s_larger = compare(s.mag, t.mag) >= 0;
     Nat d = s_larger ? sub(s.mag, t.mag) : sub(t.mag, s.mag);
     const bool negative = !d.empty() && (s_larger ? s.negative : t.negative);
     return {std::move(d), negative};
+}
+
+// (x0, x1) := (A x0 + B x1, C x0 + D x1) for the cofactors. In the Euclid
+// sequence both terms of a row have the same sign, so magnitudes add and both
+// rows go in one pass; otherwise each row takes the general path.
+void apply_matrix_to_cofactors(Cofactor &x0, Cofactor &x1, const Matrix &m) {
+    auto same_signs = [&](SLimb2 X, SLimb2 Y) {
+        const bool zero0 = x0.mag.empty() || X == 0, zero1 = x1.mag.empty() || Y == 0;
+        return zero0 || zero1 || (x0.negative != (X < 0)) == (x1.negative != (Y < 0));
+    };
+    if (!same_signs(m.A, m.B) || !same_signs(m.C, m.D)) {
+        Cofactor n0 = combine_signed(x0, m.A, x1, m.B);
+        x1 = combine_signed(x0, m.C, x1, m.D);
+        x0 = std::move(n0);
+        return;
+    }
+    // The sign of a row: that of whichever term is not zero.
+    auto sign = [&](SLimb2 X, SLimb2 Y) {
+        if (!x0.mag.empty() && X != 0)
+            return x0.negative != (X < 0);
+        return !x1.mag.empty() && Y != 0 && x1.negative != (Y < 0);
+    };
+    const bool negative0 = sign(m.A, m.B), negative1 = sign(m.C, m.D);
+    auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
+    const Limb a = mag(m.A), b = mag(m.B), c = mag(m.C), d = mag(m.D);
+    const size_t n = std::max(x0.mag.size(), x1.mag.size());
+    x0.mag.resize(n + 1, 0);
+    x1.mag.resize(n + 1, 0);
+    Limb carry_a = 0, carry_b = 0, carry_c = 0, carry_d = 0;
+    for (size_t i = 0; i <= n; ++i) {
+        const Limb s = x0.mag[i], t = x1.mag[i];
+        const DLimb ta = DLimb(s) * a + carry_a, tc = DLimb(s) * c + carry_c;
+        const DLimb tb = DLimb(t) * b + Limb(ta) + carry_b;
+        const DLimb td = DLimb(t) * d + Limb(tc) + carry_d;
+        x0.mag[i] = Limb(tb);
+        x1.mag[i] = Limb(td);
+        carry_a = Limb(ta >> kLimbBits);
+        carry_c = Limb(tc >> kLimbBits);
+        carry_b = Limb(tb >> kLimbBits);
+        carry_d = Limb(td >> kLimbBits);
+    }
+    normalize(x0.mag);
+    normalize(x1.mag);
+    x0.negative = negative0 && !x0.mag.empty();
+    x1.negative = negative1 && !x1.mag.empty();
 }
 
 // The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
@@ -112,15 +184,9 @@ void euclid(Nat &u, Nat &v, Cofactor *x0, Cofactor *x1, const Tuning &t) {
                 *x0 = std::exchange(*x1, std::move(next));
             }
         } else {
-            const size_t n = u.size();
-            Nat nu = combine(u, m.A, v, m.B, n), nv = combine(u, m.C, v, m.D, n);
-            u = std::move(nu);
-            v = std::move(nv);
-            if (x0) {
-                Cofactor n0 = combine_signed(*x0, m.A, *x1, m.B);
-                *x1 = combine_signed(*x0, m.C, *x1, m.D);
-                *x0 = std::move(n0);
-            }
+            apply_matrix(u, v, m);
+            if (x0)
+                apply_matrix_to_cofactors(*x0, *x1, m);
         }
     }
 }

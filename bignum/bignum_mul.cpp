@@ -47,24 +47,22 @@ extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
         report_too_large("bignum_mul", na + nb - 1);
         return nullptr;
     }
-    if (na <= kSmallWords && nb <= kSmallWords) {
-        if (!reserve_ascending(dst, std::min(written, kMaxWords)))
+    const bool small = na <= kSmallWords && nb <= kSmallWords;
+    kernel::Nat product;
+    if (!small) {
+        const kernel::Nat x = to_nat(a);
+        product = a == b ? kernel::sqr(x) : kernel::mul(x, to_nat(b));
+        if (kernel::word_count(product) > kMaxWords) {
+            report_too_large("bignum_mul", kernel::word_count(product));
             return nullptr;
-        if (na != 0 && nb != 0)
-            multiply_small(dst, magnitude(a), magnitude(b));
-        dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
-        return dst;
-    }
-    const kernel::Nat x = to_nat(a);
-    const kernel::Nat product = a == b ? kernel::sqr(x) : kernel::mul(x, to_nat(b));
-    const uint64_t words = kernel::word_count(product);
-    if (words > kMaxWords) {
-        report_too_large("bignum_mul", words);
-        return nullptr;
+        }
     }
     if (!reserve_ascending(dst, std::min(written, kMaxWords)))
         return nullptr;
-    write_magnitude(dst, product);
+    if (!small)
+        write_magnitude(dst, product);
+    else if (na != 0 && nb != 0)
+        multiply_small(dst, magnitude(a), magnitude(b));
     dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
     return dst;
 }

@@ -3,6 +3,8 @@
 
 #include <bit>
 
+#include "kernels/arith_x86.h"
+
 namespace karvo::kernel {
 
 int cmp_n(const Limb *a, const Limb *b, size_t n) {
@@ -21,12 +23,18 @@ int cmp(const Limb *a, size_t an, const Limb *b, size_t bn) {
 
 Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb carry = 0;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    for (; i < head; ++i) {
         const Limb s = a[i] + b[i];
         const Limb t = s + carry;
         carry = Limb(s < a[i]) | Limb(t < s);
         r[i] = t;
     }
+#ifdef KARVO_HAVE_X86_ROWS
+    if (i < n)
+        carry = x86::add_n(r + i, a + i, b + i, n - i, carry);
+#endif
     return carry;
 }
 
@@ -50,12 +58,18 @@ Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 
 Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb borrow = 0;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    for (; i < head; ++i) {
         const Limb d = a[i] - b[i];
         const Limb t = d - borrow;
         borrow = Limb(a[i] < b[i]) | Limb(d < borrow);
         r[i] = t;
     }
+#ifdef KARVO_HAVE_X86_ROWS
+    if (i < n)
+        borrow = x86::sub_n(r + i, a + i, b + i, n - i, borrow);
+#endif
     return borrow;
 }
 
@@ -79,22 +93,34 @@ Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    for (; i < head; ++i) {
         const DLimb p = DLimb(a[i]) * w + carry;
         r[i] = Limb(p);
         carry = Limb(p >> kLimbBits);
     }
+#ifdef KARVO_HAVE_X86_ROWS
+    if (i < n)
+        carry = x86::mul_1(r + i, a + i, n - i, w, carry);
+#endif
     return carry;
 }
 
 // (2^64-1)^2 + 2 (2^64-1) = 2^128 - 1: product, old limb and carry fit.
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    for (; i < head; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;
         r[i] = Limb(p);
         carry = Limb(p >> kLimbBits);
     }
+#ifdef KARVO_HAVE_X86_ROWS
+    if (i < n)
+        carry = x86::addmul_1(r + i, a + i, n - i, w, carry);
+#endif
     return carry;
 }
 

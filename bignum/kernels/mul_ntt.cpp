@@ -88,41 +88,67 @@ std::vector<Limb> twiddles(const Field &f, Limb w, size_t m) {
 }
 
 // Decimation in frequency over a power-of-two length m: natural order in,
-// bit-reversed order out. Inputs below 2p; values stay below 2p.
+// bit-reversed order out. Inputs below 2p; values stay below 2p. Two stages
+// per pass over the data, the first alone when their number is odd.
 void forward(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) {
     const Field f = field; // a local copy: stores through x cannot change it
     const Limb p2 = 2 * f.p();
-    for (size_t len = m / 2; len >= 1; len /= 2) {
-        const Limb *wl = w.data() + len;
+    auto butterfly = [&](Limb &a, Limb &b, Limb twiddle) {
+        const Limb u = a, v = b;
+        const Limb sum = u + v;
+        a = sum >= p2 ? sum - p2 : sum;
+        b = f.mul_lazy(u - v + p2, twiddle);
+    };
+    size_t len = m / 2;
+    if (std::countr_zero(m) % 2 == 1) {
+        for (size_t j = 0; j < len; ++j)
+            butterfly(x[j], x[j + len], w[len + j]);
+        len /= 2;
+    }
+    for (; len >= 2; len /= 4) {
+        const size_t h = len / 2;
+        const Limb *outer = w.data() + len, *inner = w.data() + h;
         for (size_t s = 0; s < m; s += 2 * len) {
-            Limb *a = x + s, *b = x + s + len;
-            for (size_t j = 0; j < len; ++j) {
-                const Limb u = a[j], v = b[j];
-                const Limb sum = u + v;
-                a[j] = sum >= p2 ? sum - p2 : sum;
-                b[j] = f.mul_lazy(u - v + p2, wl[j]);
+            Limb *a = x + s;
+            for (size_t j = 0; j < h; ++j) {
+                butterfly(a[j], a[j + len], outer[j]);
+                butterfly(a[j + h], a[j + h + len], outer[j + h]);
+                butterfly(a[j], a[j + h], inner[j]);
+                butterfly(a[j + len], a[j + len + h], inner[j]);
             }
         }
     }
 }
 
 // Decimation in time: bit-reversed order in, natural order out (unscaled).
-// Values stay below 4p.
+// Values stay below 4p. Two stages per pass, the last alone when odd.
 void inverse(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) {
     const Field f = field;
     const Limb p2 = 2 * f.p();
-    for (size_t len = 1; len < m; len *= 2) {
-        const Limb *wl = w.data() + len;
-        for (size_t s = 0; s < m; s += 2 * len) {
-            Limb *a = x + s, *b = x + s + len;
+    auto butterfly = [&](Limb &a, Limb &b, Limb twiddle) {
+        Limb u = a;
+        u = u >= p2 ? u - p2 : u;
+        const Limb v = f.mul_lazy(b, twiddle);
+        a = u + v;
+        b = u - v + p2;
+    };
+    size_t len = 1;
+    for (; 2 * len < m; len *= 4) {
+        const size_t big = 2 * len;
+        const Limb *inner = w.data() + len, *outer = w.data() + big;
+        for (size_t s = 0; s < m; s += 2 * big) {
+            Limb *a = x + s;
             for (size_t j = 0; j < len; ++j) {
-                Limb u = a[j];
-                u = u >= p2 ? u - p2 : u;
-                const Limb v = f.mul_lazy(b[j], wl[j]);
-                a[j] = u + v;
-                b[j] = u - v + p2;
+                butterfly(a[j], a[j + len], inner[j]);
+                butterfly(a[j + big], a[j + big + len], inner[j]);
+                butterfly(a[j], a[j + big], outer[j]);
+                butterfly(a[j + len], a[j + big + len], outer[j + len]);
             }
         }
+    }
+    if (len < m) {
+        for (size_t j = 0; j < len; ++j)
+            butterfly(x[j], x[j + len], w[len + j]);
     }
 }
 

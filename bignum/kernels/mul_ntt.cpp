@@ -70,14 +70,23 @@ constexpr Limb kPrimes[3] = {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3ff
 constexpr Limb kGenerators[3] = {19, 5, 5};
 constexpr unsigned kMaxCoefficientBits = 90;
 
+// A twiddle w as a plain residue with floor(w 2^64 / p), which turns a
+// product by w into one high and two low multiplications (Shoup's trick):
+// x w - floor(x shoup / 2^64) p lies in [0, 2p) for any 64-bit x.
+struct Twiddle {
+    Limb w, shoup;
+    Limb times(Limb x, Limb p) const { return x * w - Limb((DLimb(x) * shoup) >> 64) * p; }
+};
+
 // Twiddles stage by stage, each contiguous: table[len + j] = w^(j m / 2 len)
 // for j < len and w a primitive m-th root of unity (Montgomery form).
-std::vector<Limb> twiddles(const Field &f, Limb w, size_t m) {
-    std::vector<Limb> table(std::max<size_t>(m, 2));
+std::vector<Twiddle> twiddles(const Field &f, Limb w, size_t m) {
+    std::vector<Twiddle> table(std::max<size_t>(m, 2));
     const size_t half = m / 2;
     Limb x = f.to(1);
     for (size_t j = 0; j < half; ++j) {
-        table[half + j] = x;
+        const Limb plain = f.reduce(x);
+        table[half + j] = {plain, Limb((DLimb(plain) << 64) / f.p())};
         x = f.mul(x, w);
     }
     for (size_t len = half / 2; len >= 1; len /= 2) {
@@ -90,14 +99,15 @@ std::vector<Limb> twiddles(const Field &f, Limb w, size_t m) {
 // Decimation in frequency over a power-of-two length m: natural order in,
 // bit-reversed order out. Inputs below 2p; values stay below 2p. Two stages
 // per pass over the data, the first alone when their number is odd.
-void forward(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) {
+void forward(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &w) {
     const Field f = field; // a local copy: stores through x cannot change it
     const Limb p2 = 2 * f.p();
-    auto butterfly = [&](Limb &a, Limb &b, Limb twiddle) {
+    const Limb p = f.p();
+    auto butterfly = [&](Limb &a, Limb &b, const Twiddle &twiddle) {
         const Limb u = a, v = b;
         const Limb sum = u + v;
         a = sum >= p2 ? sum - p2 : sum;
-        b = f.mul_lazy(u - v + p2, twiddle);
+        b = twiddle.times(u - v + p2, p);
     };
     size_t len = m / 2;
     if (std::countr_zero(m) % 2 == 1) {
@@ -107,7 +117,7 @@ void forward(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) 
     }
     for (; len >= 2; len /= 4) {
         const size_t h = len / 2;
-        const Limb *outer = w.data() + len, *inner = w.data() + h;
+        const Twiddle *outer = w.data() + len, *inner = w.data() + h;
         for (size_t s = 0; s < m; s += 2 * len) {
             Limb *a = x + s;
             for (size_t j = 0; j < h; ++j) {
@@ -122,20 +132,21 @@ void forward(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) 
 
 // Decimation in time: bit-reversed order in, natural order out (unscaled).
 // Values stay below 4p. Two stages per pass, the last alone when odd.
-void inverse(const Field &field, Limb *x, size_t m, const std::vector<Limb> &w) {
+void inverse(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &w) {
     const Field f = field;
     const Limb p2 = 2 * f.p();
-    auto butterfly = [&](Limb &a, Limb &b, Limb twiddle) {
+    const Limb p = f.p();
+    auto butterfly = [&](Limb &a, Limb &b, const Twiddle &twiddle) {
         Limb u = a;
         u = u >= p2 ? u - p2 : u;
-        const Limb v = f.mul_lazy(b, twiddle);
+        const Limb v = twiddle.times(b, p);
         a = u + v;
         b = u - v + p2;
     };
     size_t len = 1;
     for (; 2 * len < m; len *= 4) {
         const size_t big = 2 * len;
-        const Limb *inner = w.data() + len, *outer = w.data() + big;
+        const Twiddle *inner = w.data() + len, *outer = w.data() + big;
         for (size_t s = 0; s < m; s += 2 * big) {
             Limb *a = x + s;
             for (size_t j = 0; j < len; ++j) {
@@ -219,7 +230,7 @@ struct Transform {
     const Field &f;
     const Plan &plan;
     Limb omega;                         // a primitive cube root of unity
-    std::vector<Limb> tw, tw_inv;       // for the length-m transforms
+    std::vector<Twiddle> tw, tw_inv;    // for the length-m transforms
     std::vector<Limb> outer, outer_inv; // w^j and w^-j for j < m (radix 3 only)
 
     Transform(const Field &field, const Plan &p) : f(field), plan(p), omega(0) {

@@ -155,6 +155,19 @@ TEST(Text, RandomAgainstGmp) {
     check_display(Num(big - 1), 10, 12);
 }
 
+// Digits follow the exported alphabet at the time of the call, in full and shortened.
+TEST(Text, ReplacedAlphabet) {
+    const char *saved = BIGNUM_BASE_CHAR;
+    BIGNUM_BASE_CHAR = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    char buf[32];
+    Num n(Mpz::ones(3));
+    EXPECT_EQ(bignum_cstr_base(n, 32, buf, 16), 24);
+    EXPECT_STREQ(buf, "FFFFFFFFFFFFFFFFFFFFFFFF");
+    EXPECT_EQ(bignum_cstr_base(n, 10, buf, 16), 24);
+    EXPECT_STREQ(buf, "F.Fx10^23");
+    BIGNUM_BASE_CHAR = saved;
+}
+
 TEST(Text, HexWordDump) {
     // clang-format off
     const std::pair<Num, std::string> cases[] = {

@@ -85,18 +85,34 @@ class Converter {
     std::vector<Nat> powers_;
 };
 
-// A radix 2^b: each digit is b bits of the number, read from the top.
+// A radix 2^b: each digit is b bits of the number, read from the top. When b
+// divides 64 no digit straddles two limbs: below the top limb, each limb
+// gives 64 / b digits.
 std::string power_of_two_digits(View a, unsigned b) {
     const uint64_t bits = bit_length(a);
     const uint64_t count = (bits + b - 1) / b;
     std::string out(count, '0');
+    const Limb mask = (Limb(1) << b) - 1;
+    if (kLimbBits % b == 0 && a.size() > 1) {
+        const size_t per_limb = kLimbBits / b;
+        const size_t head = count - (a.size() - 1) * per_limb; // digits in the top limb
+        char *p = out.data();
+        for (size_t i = head; i-- > 0;)
+            *p++ = kAlphabet[(a.back() >> (i * b)) & mask];
+        for (size_t k = a.size() - 1; k-- > 0;) {
+            const Limb v = a[k];
+            for (size_t i = per_limb; i-- > 0;)
+                *p++ = kAlphabet[(v >> (i * b)) & mask];
+        }
+        return out;
+    }
     for (uint64_t i = 0; i < count; ++i) {
         const uint64_t pos = (count - 1 - i) * b; // lowest bit of the digit
         const uint64_t limb = pos / kLimbBits, shift = pos % kLimbBits;
         Limb v = a[limb] >> shift;
         if (shift + b > kLimbBits && limb + 1 < a.size())
             v |= a[limb + 1] << (kLimbBits - shift);
-        out[i] = kAlphabet[v & ((Limb(1) << b) - 1)];
+        out[i] = kAlphabet[v & mask];
     }
     return out;
 }

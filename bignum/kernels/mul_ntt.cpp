@@ -115,7 +115,7 @@ void forward(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &
             butterfly(x[j], x[j + len], w[len + j]);
         len /= 2;
     }
-    for (; len >= 2; len /= 4) {
+    for (; len >= 4; len /= 4) {
         const size_t h = len / 2;
         const Twiddle *outer = w.data() + len, *inner = w.data() + h;
         for (size_t s = 0; s < m; s += 2 * len) {
@@ -126,6 +126,23 @@ void forward(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &
                 butterfly(a[j], a[j + h], inner[j]);
                 butterfly(a[j + len], a[j + len + h], inner[j]);
             }
+        }
+    }
+    if (len == 2) {
+        // The last two stages: every twiddle is 1 but one, a fourth root of unity.
+        auto plain = [&](Limb &a, Limb &b) {
+            const Limb u = a, v = b;
+            const Limb sum = u + v, diff = u - v + p2;
+            a = sum >= p2 ? sum - p2 : sum;
+            b = diff >= p2 ? diff - p2 : diff;
+        };
+        const Twiddle i4 = w[3];
+        for (size_t s = 0; s < m; s += 4) {
+            Limb *a = x + s;
+            plain(a[0], a[2]);
+            butterfly(a[1], a[3], i4);
+            plain(a[0], a[1]);
+            plain(a[2], a[3]);
         }
     }
 }
@@ -144,6 +161,25 @@ void inverse(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &
         b = u - v + p2;
     };
     size_t len = 1;
+    if (m >= 4) {
+        // The first two stages: every twiddle is 1 but one, a fourth root of unity.
+        auto plain = [&](Limb &a, Limb &b) {
+            Limb u = a, v = b;
+            u = u >= p2 ? u - p2 : u;
+            v = v >= p2 ? v - p2 : v;
+            a = u + v;
+            b = u - v + p2;
+        };
+        const Twiddle i4 = w[3];
+        for (size_t s = 0; s < m; s += 4) {
+            Limb *a = x + s;
+            plain(a[0], a[1]);
+            plain(a[2], a[3]);
+            plain(a[0], a[2]);
+            butterfly(a[1], a[3], i4);
+        }
+        len = 4;
+    }
     for (; 2 * len < m; len *= 4) {
         const size_t big = 2 * len;
         const Twiddle *inner = w.data() + len, *outer = w.data() + big;

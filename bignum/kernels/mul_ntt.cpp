@@ -12,192 +12,49 @@
 
 #include "kernels/mul.h"
 
+// Multiplication by number-theoretic transforms, from Tuning::ntt limbs up.
+// The operands are cut into coefficients of b bits (b up to 90, as large as
+// the length allows), the polynomials are multiplied by cyclic convolution
+// modulo several primes and the coefficients are put back together by the
+// Chinese remainder theorem: they are below min(terms) 2^2b, which the
+// product of the primes exceeds. Each prime is 3 c 2^k + 1, so lengths 2^k
+// and 3 2^k both exist; the choice between them keeps the padding small.
+// Three primes of 62 bits serve plain 64-bit arithmetic; processors with
+// AVX-512 IFMA take four of 50 bits, whose transforms run eight at a time.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <vector>
+
+#include "kernels/mul.h"
+#include "kernels/ntt.h"
+
 namespace karvo::kernel {
+
+using ntt::Field;
 
 namespace {
 
-// Arithmetic modulo a prime p < 2^62 in Montgomery form (x R mod p, R = 2^64).
-// The transforms keep values below 4p < 2^64 and reduce lazily: a Montgomery
-// product of x < 4p by w < p is below 2p without a final subtraction.
-class Field {
-  public:
-    Field(Limb p, Limb generator) : p_(p), generator_(generator) {
-        Limb inv = p; // Newton's iteration for p^-1 mod 2^64
-        for (int i = 0; i < 6; ++i)
-            inv *= 2 - p * inv;
-        neg_inv_ = ~inv + 1;
-        const Limb r = Limb((DLimb(1) << 64) % p);
-        r2_ = Limb(DLimb(r) * r % p);
-    }
-    Limb p() const { return p_; }
-    // t / R mod p in [0, 2p) for t < p R.
-    Limb reduce_lazy(DLimb t) const {
-        const Limb m = Limb(t) * neg_inv_;
-        return Limb((t + DLimb(m) * p_) >> 64);
-    }
-    Limb reduce(DLimb t) const {
-        const Limb u = reduce_lazy(t);
-        return u >= p_ ? u - p_ : u;
-    }
-    Limb mul_lazy(Limb a, Limb b) const { return reduce_lazy(DLimb(a) * b); }
-    Limb mul(Limb a, Limb b) const { return reduce(DLimb(a) * b); }
-    Limb add(Limb a, Limb b) const { return a + b >= p_ ? a + b - p_ : a + b; } // a, b < p
-    Limb sub(Limb a, Limb b) const { return a >= b ? a - b : a + p_ - b; }      // a, b < p
-    // x in [0, 4p) to [0, p).
-    Limb normal(Limb x) const {
-        if (x >= 2 * p_)
-            x -= 2 * p_;
-        return x >= p_ ? x - p_ : x;
-    }
-    Limb to(Limb x) const { return mul(x % p_, r2_); }
-    Limb pow(Limb base, uint64_t e) const { // base and result in Montgomery form
-        Limb result = to(1);
-        for (; e != 0; e >>= 1, base = mul(base, base)) {
-            if (e & 1)
-                result = mul(result, base);
-        }
-        return result;
-    }
-    Limb inverse(Limb x) const { return pow(x, p_ - 2); }
-    // A primitive n-th root of unity, n dividing p - 1, in Montgomery form.
-    Limb root(size_t n) const { return pow(to(generator_), (p_ - 1) / n); }
-
-  private:
-    Limb p_, generator_, neg_inv_, r2_;
+struct PrimeSet {
+    size_t count;
+    std::array<Limb, 4> primes, generators;
+    unsigned usable_bits; // the product of the primes exceeds 2^usable_bits
+    bool vector;          // transforms with IFMA, 52-bit Shoup quotients
 };
 
-constexpr Limb kPrimes[3] = {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3fffff3000000001ull};
-constexpr Limb kGenerators[3] = {19, 5, 5};
+constexpr PrimeSet kScalarPrimes{
+    3,
+    {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3fffff3000000001ull, 0},
+    {19, 5, 5, 0},
+    185,
+    false};
+constexpr PrimeSet kVectorPrimes{
+    4,
+    {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull},
+    {5, 7, 11, 7},
+    199,
+    true};
 constexpr unsigned kMaxCoefficientBits = 90;
-
-// A twiddle w as a plain residue with floor(w 2^64 / p), which turns a
-// product by w into one high and two low multiplications (Shoup's trick):
-// x w - floor(x shoup / 2^64) p lies in [0, 2p) for any 64-bit x.
-struct Twiddle {
-    Limb w, shoup;
-    Limb times(Limb x, Limb p) const { return x * w - Limb((DLimb(x) * shoup) >> 64) * p; }
-};
-
-// Twiddles stage by stage, each contiguous: table[len + j] = w^(j m / 2 len)
-// for j < len and w a primitive m-th root of unity (Montgomery form).
-std::vector<Twiddle> twiddles(const Field &f, Limb w, size_t m) {
-    std::vector<Twiddle> table(std::max<size_t>(m, 2));
-    const size_t half = m / 2;
-    Limb x = f.to(1);
-    for (size_t j = 0; j < half; ++j) {
-        const Limb plain = f.reduce(x);
-        table[half + j] = {plain, Limb((DLimb(plain) << 64) / f.p())};
-        x = f.mul(x, w);
-    }
-    for (size_t len = half / 2; len >= 1; len /= 2) {
-        for (size_t j = 0; j < len; ++j)
-            table[len + j] = table[2 * len + 2 * j];
-    }
-    return table;
-}
-
-// Decimation in frequency over a power-of-two length m: natural order in,
-// bit-reversed order out. Inputs below 2p; values stay below 2p. Two stages
-// per pass over the data, the first alone when their number is odd.
-void forward(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &w) {
-    const Field f = field; // a local copy: stores through x cannot change it
-    const Limb p2 = 2 * f.p();
-    const Limb p = f.p();
-    auto butterfly = [&](Limb &a, Limb &b, const Twiddle &twiddle) {
-        const Limb u = a, v = b;
-        const Limb sum = u + v;
-        a = sum >= p2 ? sum - p2 : sum;
-        b = twiddle.times(u - v + p2, p);
-    };
-    size_t len = m / 2;
-    if (std::countr_zero(m) % 2 == 1) {
-        for (size_t j = 0; j < len; ++j)
-            butterfly(x[j], x[j + len], w[len + j]);
-        len /= 2;
-    }
-    for (; len >= 4; len /= 4) {
-        const size_t h = len / 2;
-        const Twiddle *outer = w.data() + len, *inner = w.data() + h;
-        for (size_t s = 0; s < m; s += 2 * len) {
-            Limb *a = x + s;
-            for (size_t j = 0; j < h; ++j) {
-                butterfly(a[j], a[j + len], outer[j]);
-                butterfly(a[j + h], a[j + h + len], outer[j + h]);
-                butterfly(a[j], a[j + h], inner[j]);
-                butterfly(a[j + len], a[j + len + h], inner[j]);
-            }
-        }
-    }
-    if (len == 2) {
-        // The last two stages: every twiddle is 1 but one, a fourth root of unity.
-        auto plain = [&](Limb &a, Limb &b) {
-            const Limb u = a, v = b;
-            const Limb sum = u + v, diff = u - v + p2;
-            a = sum >= p2 ? sum - p2 : sum;
-            b = diff >= p2 ? diff - p2 : diff;
-        };
-        const Twiddle i4 = w[3];
-        for (size_t s = 0; s < m; s += 4) {
-            Limb *a = x + s;
-            plain(a[0], a[2]);
-            butterfly(a[1], a[3], i4);
-            plain(a[0], a[1]);
-            plain(a[2], a[3]);
-        }
-    }
-}
-
-// Decimation in time: bit-reversed order in, natural order out (unscaled).
-// Values stay below 4p. Two stages per pass, the last alone when odd.
-void inverse(const Field &field, Limb *x, size_t m, const std::vector<Twiddle> &w) {
-    const Field f = field;
-    const Limb p2 = 2 * f.p();
-    const Limb p = f.p();
-    auto butterfly = [&](Limb &a, Limb &b, const Twiddle &twiddle) {
-        Limb u = a;
-        u = u >= p2 ? u - p2 : u;
-        const Limb v = twiddle.times(b, p);
-        a = u + v;
-        b = u - v + p2;
-    };
-    size_t len = 1;
-    if (m >= 4) {
-        // The first two stages: every twiddle is 1 but one, a fourth root of unity.
-        auto plain = [&](Limb &a, Limb &b) {
-            Limb u = a, v = b;
-            u = u >= p2 ? u - p2 : u;
-            v = v >= p2 ? v - p2 : v;
-            a = u + v;
-            b = u - v + p2;
-        };
-        const Twiddle i4 = w[3];
-        for (size_t s = 0; s < m; s += 4) {
-            Limb *a = x + s;
-            plain(a[0], a[1]);
-            plain(a[2], a[3]);
-            plain(a[0], a[2]);
-            butterfly(a[1], a[3], i4);
-        }
-        len = 4;
-    }
-    for (; 2 * len < m; len *= 4) {
-        const size_t big = 2 * len;
-        const Twiddle *inner = w.data() + len, *outer = w.data() + big;
-        for (size_t s = 0; s < m; s += 2 * big) {
-            Limb *a = x + s;
-            for (size_t j = 0; j < len; ++j) {
-                butterfly(a[j], a[j + len], inner[j]);
-                butterfly(a[j + big], a[j + big + len], inner[j]);
-                butterfly(a[j], a[j + big], outer[j]);
-                butterfly(a[j + len], a[j + big + len], outer[j + len]);
-            }
-        }
-    }
-    if (len < m) {
-        for (size_t j = 0; j < len; ++j)
-            butterfly(x[j], x[j + len], w[len + j]);
-    }
-}
 
 // The shape of one product: n = 2^k or 3 2^k points of `bits` bits each.
 struct Plan {
@@ -208,7 +65,7 @@ struct Plan {
 
 // The shortest transform the product fits, with the widest coefficients it
 // allows: (an + bn) limbs cut into b-bit pieces, sum of pieces - 1 <= n.
-Plan make_plan(size_t an, size_t bn) {
+Plan make_plan(size_t an, size_t bn, unsigned usable_bits) {
     const uint64_t abits = uint64_t(an) * 64, bbits = uint64_t(bn) * 64;
     // Lengths in increasing order: 2^k, then 3 2^(k-1) on the way to 2^(k+1).
     for (size_t m = 1;; m *= 2) {
@@ -222,7 +79,7 @@ Plan make_plan(size_t an, size_t bn) {
             while ((abits + b - 1) / b + (bbits + b - 1) / b - 1 > n)
                 ++b;
             const uint64_t terms = std::min((abits + b - 1) / b, (bbits + b - 1) / b);
-            if (b <= kMaxCoefficientBits && 2 * b + std::bit_width(terms) <= 185)
+            if (b <= kMaxCoefficientBits && 2 * b + std::bit_width(terms) <= usable_bits)
                 return {n, radix3 ? m : 2 * m, radix3, b};
         }
     }
@@ -246,98 +103,125 @@ Piece piece(const Limb *a, size_t an, uint64_t i, unsigned b) {
     return {Limb(v), Limb(v >> 64)};
 }
 
-// The points of a for one prime: residues times R^-1 (a Montgomery reduction
-// of the piece, hi < 2^26), zero padded to n.
-void load(const Field &f, const Limb *a, size_t an, unsigned b, Limb *x, size_t n) {
-    const uint64_t count = (uint64_t(an) * 64 + b - 1) / b;
-    for (size_t i = 0; i < n; ++i) {
-        if (i < count) {
-            const Piece c = piece(a, an, i, b);
-            x[i] = f.reduce((DLimb(c.hi) << 64) | c.lo);
-        } else {
-            x[i] = 0;
-        }
-    }
+// The coefficients of a, cut once for all the primes.
+std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b) {
+    std::vector<Piece> out((uint64_t(an) * 64 + b - 1) / b);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = piece(a, an, i, b);
+    return out;
+}
+
+// The points for one prime: residues times R^-1 (a Montgomery reduction of
+// the piece, hi < 2^26), zero padded to n.
+void load(const Field &f, const std::vector<Piece> &pieces, Limb *x, size_t n) {
+    const size_t count = std::min(pieces.size(), n);
+    for (size_t i = 0; i < count; ++i)
+        x[i] = f.reduce((DLimb(pieces[i].hi) << 64) | pieces[i].lo);
+    std::fill(x + count, x + n, 0);
 }
 
 // The transform of length n = 3 m: one radix-3 pass, then three power-of-two
 // transforms of length m (without the radix-3 pass, one of length m = n).
-struct Transform {
-    const Field &f;
-    const Plan &plan;
-    Limb omega;                         // a primitive cube root of unity
-    std::vector<Twiddle> tw, tw_inv;    // for the length-m transforms
-    std::vector<Limb> outer, outer_inv; // w^j and w^-j for j < m (radix 3 only)
-
-    Transform(const Field &field, const Plan &p) : f(field), plan(p), omega(0) {
-        const Limb w = f.root(p.n), w_inv = f.inverse(w);
-        const Limb wm = p.radix3 ? f.pow(w, 3) : w, wm_inv = f.inverse(wm);
-        tw = twiddles(f, wm, p.m);
-        tw_inv = twiddles(f, wm_inv, p.m);
-        if (p.radix3) {
-            omega = f.pow(w, p.m);
-            outer.resize(p.m);
-            outer_inv.resize(p.m);
-            Limb x = f.to(1), y = x;
-            for (size_t j = 0; j < p.m; ++j) {
-                outer[j] = x;
-                outer_inv[j] = y;
-                x = f.mul(x, w);
-                y = f.mul(y, w_inv);
+class Transform {
+  public:
+    Transform(const Field &field, const Plan &plan, bool vector)
+        : f_(field), plan_(plan), vector_(vector && plan.m >= 16) {
+        const unsigned bits = vector ? 52 : 64;
+        const Limb w = f_.root(plan.n), w_inv = f_.inverse(w);
+        const Limb wm = plan.radix3 ? f_.pow(w, 3) : w;
+        tw_ = ntt::twiddles(f_, wm, plan.m, bits);
+        tw_inv_ = ntt::twiddles(f_, f_.inverse(wm), plan.m, bits);
+        if (plan.radix3) {
+            omega_ = f_.pow(w, plan.m);
+            for (const auto &[root, table] :
+                 {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
+                table->resize(2 * plan.m);
+                const Limb root2 = f_.mul(root, root);
+                Limb x = f_.to(1), y = x;
+                for (size_t j = 0; j < plan.m; ++j) {
+                    (*table)[2 * j] = x;
+                    (*table)[2 * j + 1] = y;
+                    x = f_.mul(x, root);
+                    y = f_.mul(y, root2);
+                }
             }
         }
     }
 
-    void run_forward(Limb *x) const {
-        const size_t m = plan.m;
-        if (plan.radix3) {
+    void forward(Limb *x) const {
+        const Field &f = f_;
+        const size_t m = plan_.m;
+        if (plan_.radix3) {
             for (size_t j = 0; j < m; ++j) {
                 const Limb x0 = x[j], x1 = x[j + m], x2 = x[j + 2 * m];
                 // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate.
-                const Limb t = f.mul(f.sub(x1, x2), omega);
+                const Limb t = f.mul(f.sub(x1, x2), omega_);
                 const Limb y1 = f.add(f.sub(x0, x2), t), y2 = f.sub(f.sub(x0, x1), t);
                 x[j] = f.add(f.add(x0, x1), x2);
-                x[j + m] = f.mul(y1, outer[j]);
-                x[j + 2 * m] = f.mul(y2, f.mul(outer[j], outer[j]));
+                x[j + m] = f.mul(y1, outer_[2 * j]);
+                x[j + 2 * m] = f.mul(y2, outer_[2 * j + 1]);
             }
         }
-        for (size_t s = 0; s < plan.n; s += m)
-            forward(f, x + s, m, tw);
+        for (size_t s = 0; s < plan_.n; s += m) {
+            if (vector_)
+                ntt::ifma::forward(f.p(), x + s, m, tw_);
+            else if (f.p() < (Limb(1) << 50))
+                ntt::forward<52>(f.p(), x + s, m, tw_);
+            else
+                ntt::forward<64>(f.p(), x + s, m, tw_);
+        }
     }
 
     // Leaves n times the cyclic convolution, in [0, p).
-    void run_inverse(Limb *x) const {
-        const size_t m = plan.m;
-        for (size_t s = 0; s < plan.n; s += m)
-            inverse(f, x + s, m, tw_inv);
-        if (!plan.radix3) {
-            for (size_t j = 0; j < plan.n; ++j)
+    void inverse(Limb *x) const {
+        const Field &f = f_;
+        const size_t m = plan_.m;
+        for (size_t s = 0; s < plan_.n; s += m) {
+            if (vector_)
+                ntt::ifma::inverse(f.p(), x + s, m, tw_inv_);
+            else if (f.p() < (Limb(1) << 50))
+                ntt::inverse<52>(f.p(), x + s, m, tw_inv_);
+            else
+                ntt::inverse<64>(f.p(), x + s, m, tw_inv_);
+        }
+        if (!plan_.radix3) {
+            for (size_t j = 0; j < plan_.n; ++j)
                 x[j] = f.normal(x[j]);
             return;
         }
         for (size_t j = 0; j < m; ++j) {
             const Limb y0 = f.normal(x[j]);
-            const Limb z1 = f.mul(f.normal(x[j + m]), outer_inv[j]);
-            const Limb z2 = f.mul(f.normal(x[j + 2 * m]), f.mul(outer_inv[j], outer_inv[j]));
+            const Limb z1 = f.mul(f.normal(x[j + m]), outer_inv_[2 * j]);
+            const Limb z2 = f.mul(f.normal(x[j + 2 * m]), outer_inv_[2 * j + 1]);
             // Conjugate roots: y0 + w^2 z1 + w z2 = (y0 - z1) - w (z1 - z2), and
             // y0 + w z1 + w^2 z2 = (y0 - z2) + w (z1 - z2).
-            const Limb t = f.mul(f.sub(z1, z2), omega);
+            const Limb t = f.mul(f.sub(z1, z2), omega_);
             x[j] = f.add(f.add(y0, z1), z2);
             x[j + m] = f.sub(f.sub(y0, z1), t);
             x[j + 2 * m] = f.add(f.sub(y0, z2), t);
         }
     }
+
+  private:
+    const Field &f_;
+    const Plan &plan_;
+    bool vector_;
+    Limb omega_ = 0;                      // a primitive cube root of unity
+    ntt::Twiddles tw_, tw_inv_;           // for the length-m transforms
+    std::vector<Limb> outer_, outer_inv_; // w^j, w^2j (and inverses) for j < m, radix 3
 };
 
-// The cyclic convolution of a and b (or of a with itself) modulo f's prime,
-// as plain residues.
-std::vector<Limb> convolve(const Field &f, const Plan &plan, const Limb *a, size_t an,
-                           const Limb *b, size_t bn) {
-    const Transform t(f, plan);
+// The cyclic convolution of a and b (or of a with itself when b is null)
+// modulo f's prime, times n R^-3 (R^-1 from each load, one from the
+// pointwise product; the transforms leave n): Garner's step takes the factor
+// out.
+std::vector<Limb> convolve(const Field &f, const Plan &plan, bool vector,
+                           const std::vector<Piece> &a, const std::vector<Piece> *b) {
+    const Transform t(f, plan, vector);
     const size_t n = plan.n;
     std::vector<Limb> x(n);
-    load(f, a, an, plan.bits, x.data(), n);
-    t.run_forward(x.data());
+    load(f, a, x.data(), n);
+    t.forward(x.data());
     if (b == nullptr) {
         for (auto &v : x) {
             v = f.normal(v);
@@ -345,35 +229,101 @@ std::vector<Limb> convolve(const Field &f, const Plan &plan, const Limb *a, size
         }
     } else {
         std::vector<Limb> y(n);
-        load(f, b, bn, plan.bits, y.data(), n);
-        t.run_forward(y.data());
+        load(f, *b, y.data(), n);
+        t.forward(y.data());
         for (size_t i = 0; i < n; ++i)
             x[i] = f.mul(f.normal(x[i]), f.normal(y[i]));
     }
-    t.run_inverse(x.data());
-    // x holds n c R^-3 (R^-1 from each load, one from the product): a
-    // Montgomery product by R^4 / n leaves c.
-    Limb r4 = 1;
-    for (int i = 0; i < 4; ++i)
-        r4 = f.to(r4);
-    const Limb scale = f.mul(r4, f.inverse(f.to(n)));
-    for (auto &v : x)
-        v = f.mul(v, scale);
+    t.inverse(x.data());
     return x;
 }
 
-// Adds c 2^shift (c of three limbs, shift < 64) into r from limb `at`.
-void add_shifted(Limb *r, size_t rn, size_t at, const Limb c[3], unsigned shift) {
-    Limb w[4] = {c[0], c[1], c[2], 0};
+// Garner's algorithm: from the residues of a coefficient c, the mixed-radix
+// digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
+// residues come as t_k = n c R^-3 mod p_k; the constants take the factor out.
+class Garner {
+  public:
+    Garner(const PrimeSet &set, size_t n) : count_(set.count) {
+        for (size_t k = 0; k < count_; ++k)
+            fields_[k] = Field(set.primes[k], set.generators[k]);
+        prefix_[0] = {1, 0, 0, 0};
+        for (size_t k = 1; k < count_; ++k) {
+            // prefix_[k] = p_0 ... p_(k-1), at most three limbs.
+            Limb carry = 0;
+            for (size_t l = 0; l < 4; ++l) {
+                const DLimb t = DLimb(prefix_[k - 1][l]) * set.primes[k - 1] + carry;
+                prefix_[k][l] = Limb(t);
+                carry = Limb(t >> 64);
+            }
+        }
+        for (size_t k = 0; k < count_; ++k) {
+            const Field &f = fields_[k];
+            // A Montgomery product by R^4 / n turns t_k into c mod p_k.
+            Limb unscale = 1;
+            for (int i = 0; i < 4; ++i)
+                unscale = f.to(unscale);
+            unscale = f.mul(unscale, f.inverse(f.to(n)));
+            Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k, Montgomery form
+            std::array<Limb, 4> weight{};
+            for (size_t j = 0; j < k; ++j) {
+                weight[j] = product;
+                product = f.mul(product, f.to(set.primes[j]));
+            }
+            // v_k = (c - sum of v_j p_0 ... p_(j-1)) / (p_0 ... p_(k-1)) mod p_k.
+            const Limb inverse = f.inverse(product);
+            scale_[k] = f.mul(unscale, inverse);
+            for (size_t j = 0; j < k; ++j)
+                weight_[k][j] = f.mul(weight[j], inverse);
+        }
+    }
+
+    // c (four limbs) from its residues t_k, each below its prime.
+    template <size_t Count> std::array<Limb, 4> combine(const Limb *t) const {
+        Limb v[Count];
+        for (size_t k = 0; k < Count; ++k) {
+            const Field &f = fields_[k];
+            // A Montgomery product takes any v_j < 2^62.
+            Limb sum = 0;
+            for (size_t j = 0; j < k; ++j)
+                sum = f.add(sum, f.mul(v[j], weight_[k][j]));
+            v[k] = f.sub(f.mul(t[k], scale_[k]), sum);
+        }
+        std::array<Limb, 4> c{};
+        for (size_t k = 0; k < Count; ++k) {
+            Limb carry = 0;
+            for (size_t l = 0; l < k + 1 && l < 4; ++l) {
+                const DLimb x = DLimb(v[k]) * prefix_[k][l] + c[l] + carry;
+                c[l] = Limb(x);
+                carry = Limb(x >> 64);
+            }
+            for (size_t l = k + 1; l < 4; ++l) {
+                const DLimb x = DLimb(c[l]) + carry;
+                c[l] = Limb(x);
+                carry = Limb(x >> 64);
+            }
+        }
+        return c;
+    }
+
+  private:
+    size_t count_;
+    std::array<Field, 4> fields_;
+    std::array<std::array<Limb, 4>, 4> prefix_{}, weight_{};
+    std::array<Limb, 4> scale_{};
+};
+
+// Adds c 2^shift (c of four limbs, shift < 64) into r from limb `at`.
+void add_shifted(Limb *r, size_t rn, size_t at, const std::array<Limb, 4> &c, unsigned shift) {
+    Limb w[5] = {c[0], c[1], c[2], c[3], 0};
     if (shift != 0) {
-        w[3] = c[2] >> (64 - shift);
-        w[2] = (c[2] << shift) | (c[1] >> (64 - shift));
-        w[1] = (c[1] << shift) | (c[0] >> (64 - shift));
+        w[4] = c[3] >> (64 - shift);
+        for (size_t l = 3; l > 0; --l)
+            w[l] = (c[l] << shift) | (c[l - 1] >> (64 - shift));
         w[0] = c[0] << shift;
     }
     Limb carry = 0;
     size_t k = 0;
-    for (; k < 4 && at + k < rn; ++k) {
+    for (; k < 5 && at + k < rn; ++k) {
         const DLimb s = DLimb(r[at + k]) + w[k] + carry;
         r[at + k] = Limb(s);
         carry = Limb(s >> 64);
@@ -382,54 +332,54 @@ void add_shifted(Limb *r, size_t rn, size_t at, const Limb c[3], unsigned shift)
         carry = ++r[i] == 0;
 }
 
-// Puts the coefficients back together (Garner's algorithm) and adds them up
-// at their bit positions into r of rn limbs.
-void recombine(Limb *r, size_t rn, const Plan &plan, size_t count,
-               const std::array<std::vector<Limb>, 3> &residues) {
-    const Field f2(kPrimes[1], kGenerators[1]), f3(kPrimes[2], kGenerators[2]);
-    const Limb p1 = kPrimes[0], p2 = kPrimes[1];
-    // Montgomery forms of the inverses: a product by one leaves x p^-1.
-    const Limb inv_p1_mod_p2 = f2.inverse(f2.to(p1));
-    const Limb inv_p1p2_mod_p3 = f3.inverse(f3.mul(f3.to(p1), f3.to(p2)));
-    const Limb p1_in_f3 = f3.to(p1); // a product by it multiplies by p1
-    // The primes differ by less than the smallest: one subtraction reduces.
-    auto reduced = [](Limb v, Limb p) { return v >= p ? v - p : v; };
-    const DLimb p1p2 = DLimb(p1) * p2;
+template <size_t Count>
+void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner &shared,
+               const std::vector<std::vector<Limb>> &residues) {
+    const Garner garner = shared; // a local copy: stores through r cannot change it
     std::fill(r, r + rn, 0);
     for (size_t i = 0; i < count; ++i) {
-        const Limb v1 = residues[0][i];
-        const Limb v2 = f2.mul(f2.sub(residues[1][i], reduced(v1, p2)), inv_p1_mod_p2);
-        // v3 = (c3 - v1 - v2 p1) / (p1 p2) mod p3.
-        const Limb v2p1 = f3.mul(v2, p1_in_f3);
-        const Limb t = f3.sub(f3.sub(residues[2][i], reduced(v1, kPrimes[2])), v2p1);
-        const Limb v3 = f3.mul(t, inv_p1p2_mod_p3);
-        // c = v1 + v2 p1 + v3 p1 p2, below 2^186.
-        const DLimb low = DLimb(v2) * p1 + v1;
-        const DLimb cross_lo = DLimb(Limb(p1p2)) * v3, cross_hi = DLimb(Limb(p1p2 >> 64)) * v3;
-        const DLimb sum0 = DLimb(Limb(low)) + Limb(cross_lo);
-        const DLimb sum1 = (low >> 64) + (cross_lo >> 64) + Limb(cross_hi) + (sum0 >> 64);
-        const Limb c[3] = {Limb(sum0), Limb(sum1), Limb(cross_hi >> 64) + Limb(sum1 >> 64)};
+        Limb t[Count];
+        for (size_t k = 0; k < Count; ++k)
+            t[k] = residues[k][i];
+        const std::array<Limb, 4> c = garner.combine<Count>(t);
         const uint64_t bit = uint64_t(i) * plan.bits;
         add_shifted(r, rn, size_t(bit / 64), c, unsigned(bit % 64));
     }
 }
 
-void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
+void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const PrimeSet &set) {
     const size_t rn = an + (b ? bn : an);
-    const Plan plan = make_plan(an, b ? bn : an);
-    const uint64_t count = (uint64_t(rn) * 64 + plan.bits - 1) / plan.bits;
-    std::array<std::vector<Limb>, 3> residues;
-    for (int k = 0; k < 3; ++k)
-        residues[k] = convolve(Field(kPrimes[k], kGenerators[k]), plan, a, an, b, bn);
-    recombine(r, rn, plan, std::min<size_t>(count, plan.n), residues);
+    const Plan plan = make_plan(an, b ? bn : an, set.usable_bits);
+    const size_t count =
+        size_t(std::min<uint64_t>((uint64_t(rn) * 64 + plan.bits - 1) / plan.bits, plan.n));
+    const std::vector<Piece> pa = pieces(a, an, plan.bits);
+    const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
+    std::vector<std::vector<Limb>> residues;
+    for (size_t k = 0; k < set.count; ++k)
+        residues.push_back(convolve(Field(set.primes[k], set.generators[k]), plan, set.vector, pa,
+                                    b ? &pb : nullptr));
+    const Garner garner(set, plan.n);
+    if (set.count == 3)
+        recombine<3>(r, rn, plan, count, garner, residues);
+    else
+        recombine<4>(r, rn, plan, count, garner, residues);
+}
+
+const PrimeSet &prime_set(NttArithmetic arithmetic) {
+    const bool vector = arithmetic == NttArithmetic::vector ||
+                        (arithmetic == NttArithmetic::best && ntt::ifma::available());
+    return vector ? kVectorPrimes : kScalarPrimes;
 }
 
 } // namespace
 
-void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
-    ntt_product(r, a, an, b, bn);
+void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
+             NttArithmetic arithmetic) {
+    ntt_product(r, a, an, b, bn, prime_set(arithmetic));
 }
 
-void sqr_ntt(Limb *r, const Limb *a, size_t n) { ntt_product(r, a, n, nullptr, 0); }
+void sqr_ntt(Limb *r, const Limb *a, size_t n, NttArithmetic arithmetic) {
+    ntt_product(r, a, n, nullptr, 0, prime_set(arithmetic));
+}
 
 } // namespace karvo::kernel

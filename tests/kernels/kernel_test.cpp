@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/mul.h"
 #include "kernels/nat.h"
 
 namespace karvo::kernel {
@@ -92,6 +93,32 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
                 mpz_mul(expected, ma, ma);
                 ASSERT_EQ(sqr(a, path.tuning), expected.nat()) << an;
             }
+        }
+    }
+}
+
+// Both kinds of transform arithmetic (the vector one runs its scalar twin on processors without
+// IFMA): lengths 2^k and 3 2^k, short transforms below the vector width, all-ones operands whose
+// coefficients reach the bound the primes allow, squares and unbalanced operands.
+TEST(Kernel, TransformArithmeticMatchesGmp) {
+    Random rnd;
+    for (const auto arithmetic : {NttArithmetic::scalar, NttArithmetic::vector}) {
+        for (size_t an : {1, 2, 5, 12, 40, 97, 300, 1200, 3000}) {
+            for (size_t bn : {size_t(1), an / 5 + 1, an}) {
+                const Nat a = rnd.number(an), b = rnd.number(bn);
+                Mpz expected, ma(a), mb(b);
+                Nat product(an + bn);
+                mpz_mul(expected, ma, mb);
+                mul_ntt(product.data(), a.data(), an, b.data(), bn, arithmetic);
+                ASSERT_EQ(Nat(trimmed(product).begin(), trimmed(product).end()), expected.nat())
+                    << an << " x " << bn << " arithmetic " << int(arithmetic);
+            }
+            const Nat a = rnd.number(an);
+            Mpz expected, ma(a);
+            Nat square(2 * an);
+            mpz_mul(expected, ma, ma);
+            sqr_ntt(square.data(), a.data(), an, arithmetic);
+            ASSERT_EQ(Nat(trimmed(square).begin(), trimmed(square).end()), expected.nat()) << an;
         }
     }
 }

@@ -1,0 +1,74 @@
+// Arithmetic modulo word-sized primes and the power-of-two transforms the
+// multiplication by number-theoretic transforms is built on.
+#pragma once
+
+#include <vector>
+
+#include "kernels/limb.h"
+
+namespace karvo::kernel::ntt {
+
+// Arithmetic modulo a prime p < 2^62 in Montgomery form (x R mod p, R = 2^64).
+// A Montgomery product of x < 4p by w < p is below 2p without a final
+// subtraction.
+class Field {
+  public:
+    Field() = default;
+    Field(Limb p, Limb generator);
+    Limb p() const { return p_; }
+    // t / R mod p in [0, 2p) for t < p R.
+    Limb reduce_lazy(DLimb t) const {
+        const Limb m = Limb(t) * neg_inv_;
+        return Limb((t + DLimb(m) * p_) >> 64);
+    }
+    Limb reduce(DLimb t) const {
+        const Limb u = reduce_lazy(t);
+        return u >= p_ ? u - p_ : u;
+    }
+    Limb mul(Limb a, Limb b) const { return reduce(DLimb(a) * b); }
+    Limb add(Limb a, Limb b) const { return a + b >= p_ ? a + b - p_ : a + b; } // a, b < p
+    Limb sub(Limb a, Limb b) const { return a >= b ? a - b : a + p_ - b; }      // a, b < p
+    // x in [0, 4p) to [0, p).
+    Limb normal(Limb x) const {
+        if (x >= 2 * p_)
+            x -= 2 * p_;
+        return x >= p_ ? x - p_ : x;
+    }
+    Limb to(Limb x) const { return mul(x % p_, r2_); }
+    Limb pow(Limb base, uint64_t e) const; // base and result in Montgomery form
+    Limb inverse(Limb x) const { return pow(x, p_ - 2); }
+    // A primitive n-th root of unity, n dividing p - 1, in Montgomery form.
+    Limb root(size_t n) const { return pow(to(generator_), (p_ - 1) / n); }
+
+  private:
+    Limb p_ = 0, generator_ = 0, neg_inv_ = 0, r2_ = 0;
+};
+
+// Twiddles stage by stage, each contiguous: w[len + j] = root^(j m / 2 len)
+// for j < len, as plain residues, with Shoup's quotients
+// shoup[i] = floor(w[i] 2^bits / p): then x w[i] - floor(x shoup[i] / 2^bits) p
+// lies in [0, 2p) for any x < 2^bits.
+struct Twiddles {
+    std::vector<Limb> w, shoup;
+};
+Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits);
+
+// In-place transforms of a power-of-two length m with the table of a
+// primitive m-th root of unity (inverse: of its inverse). Forward is
+// decimation in frequency, natural order in and bit-reversed order out,
+// taking and leaving values below 2p; inverse is decimation in time,
+// bit-reversed in and natural out, unscaled, leaving values below 4p. The
+// quotients in the table have `Bits` bits: 64 for p < 2^62, 52 for p < 2^50.
+template <unsigned Bits> void forward(Limb p, Limb *x, size_t m, const Twiddles &w);
+template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
+
+// The same with AVX-512 IFMA, eight values per instruction, for p < 2^50,
+// 52-bit quotients and m >= 16; available() tells whether this processor has
+// the instructions.
+namespace ifma {
+bool available();
+void forward(Limb p, Limb *x, size_t m, const Twiddles &w);
+void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
+} // namespace ifma
+
+} // namespace karvo::kernel::ntt

@@ -23,7 +23,7 @@ void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t)
 void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t);
 // Any lengths an >= bn >= 1, r of an + bn limbs. The transforms use vector
 // instructions where the processor has them; tests can ask for either kind
-// (vector runs the same arithmetic without them on other processors).
+// (a request for vector gets scalar on processors without them).
 enum class NttArithmetic { best, scalar, vector };
 void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
              NttArithmetic arithmetic = NttArithmetic::best);

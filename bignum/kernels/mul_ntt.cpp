@@ -120,70 +120,115 @@ void load(const Field &f, const std::vector<Piece> &pieces, Limb *x, size_t n) {
     std::fill(x + count, x + n, 0);
 }
 
+// Whether a transform of this plan runs on vector instructions: the primes
+// are the vector set and each power-of-two piece fills whole registers.
+bool runs_vector(const PrimeSet &set, const Plan &plan) { return set.vector && plan.m >= 16; }
+
 // The transform of length n = 3 m: one radix-3 pass, then three power-of-two
 // transforms of length m (without the radix-3 pass, one of length m = n).
 class Transform {
   public:
     Transform(const Field &field, const Plan &plan, bool vector)
-        : f_(field), plan_(plan), vector_(vector && plan.m >= 16) {
+        : f_(field), plan_(plan), vector_(vector) {
         const unsigned bits = vector ? 52 : 64;
         const Limb w = f_.root(plan.n), w_inv = f_.inverse(w);
         const Limb wm = plan.radix3 ? f_.pow(w, 3) : w;
         tw_ = ntt::twiddles(f_, wm, plan.m, bits);
         tw_inv_ = ntt::twiddles(f_, f_.inverse(wm), plan.m, bits);
-        if (plan.radix3) {
-            omega_ = f_.pow(w, plan.m);
-            for (const auto &[root, table] :
-                 {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
-                table->resize(2 * plan.m);
-                const Limb root2 = f_.mul(root, root);
-                Limb x = f_.to(1), y = x;
+        if (!plan.radix3)
+            return;
+        omega_ = f_.pow(w, plan.m);
+        for (const auto &[root, table] : {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
+            table->resize(2 * plan.m);
+            const Limb root2 = f_.mul(root, root);
+            Limb x = f_.to(1), y = x;
+            for (size_t j = 0; j < plan.m; ++j) {
+                (*table)[2 * j] = x;
+                (*table)[2 * j + 1] = y;
+                x = f_.mul(x, root);
+                y = f_.mul(y, root2);
+            }
+        }
+        if (vector_) {
+            // The same twiddles as plain residues with Shoup's quotients.
+            auto shoup = [&](Limb plain) { return ntt::shoup_quotient(plain, f_.p(), 52); };
+            for (const auto &[from, to] :
+                 {std::pair{&outer_, &radix3_}, std::pair{&outer_inv_, &radix3_inv_}}) {
+                for (auto *v : {&to->w1, &to->s1, &to->w2, &to->s2})
+                    v->resize(plan.m);
                 for (size_t j = 0; j < plan.m; ++j) {
-                    (*table)[2 * j] = x;
-                    (*table)[2 * j + 1] = y;
-                    x = f_.mul(x, root);
-                    y = f_.mul(y, root2);
+                    to->w1[j] = f_.reduce((*from)[2 * j]);
+                    to->s1[j] = shoup(to->w1[j]);
+                    to->w2[j] = f_.reduce((*from)[2 * j + 1]);
+                    to->s2[j] = shoup(to->w2[j]);
                 }
+                to->omega = f_.reduce(omega_);
+                to->omega_shoup = shoup(to->omega);
             }
         }
     }
 
+    // Values below p in, below 2p out.
     void forward(Limb *x) const {
-        const Field &f = f_;
         const size_t m = plan_.m;
         if (plan_.radix3) {
-            for (size_t j = 0; j < m; ++j) {
-                const Limb x0 = x[j], x1 = x[j + m], x2 = x[j + 2 * m];
-                // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate.
-                const Limb t = f.mul(f.sub(x1, x2), omega_);
-                const Limb y1 = f.add(f.sub(x0, x2), t), y2 = f.sub(f.sub(x0, x1), t);
-                x[j] = f.add(f.add(x0, x1), x2);
-                x[j + m] = f.mul(y1, outer_[2 * j]);
-                x[j + 2 * m] = f.mul(y2, outer_[2 * j + 1]);
-            }
+            if (vector_)
+                vector_radix3_forward(x);
+            else
+                scalar_radix3_forward(x);
         }
         for (size_t s = 0; s < plan_.n; s += m) {
             if (vector_)
-                ntt::ifma::forward(f.p(), x + s, m, tw_);
-            else if (f.p() < (Limb(1) << 50))
-                ntt::forward<52>(f.p(), x + s, m, tw_);
+                vector_forward(x + s);
             else
-                ntt::forward<64>(f.p(), x + s, m, tw_);
+                ntt::forward<64>(f_.p(), x + s, m, tw_);
         }
     }
 
-    // Leaves n times the cyclic convolution, in [0, p).
+    // Values below 4p in; leaves n times the cyclic convolution, below p.
     void inverse(Limb *x) const {
-        const Field &f = f_;
         const size_t m = plan_.m;
         for (size_t s = 0; s < plan_.n; s += m) {
             if (vector_)
-                ntt::ifma::inverse(f.p(), x + s, m, tw_inv_);
-            else if (f.p() < (Limb(1) << 50))
-                ntt::inverse<52>(f.p(), x + s, m, tw_inv_);
+                vector_inverse(x + s);
             else
-                ntt::inverse<64>(f.p(), x + s, m, tw_inv_);
+                ntt::inverse<64>(f_.p(), x + s, m, tw_inv_);
         }
+        if (vector_)
+            vector_finish(x);
+        else
+            scalar_finish(x);
+    }
+
+    // x = x y (y may be x), with the factor 2^-52 (vector) or 2^-64 (scalar).
+    void pointwise(Limb *x, const Limb *y) const {
+        if (vector_) {
+            vector_pointwise(x, y);
+            return;
+        }
+        const Field &f = f_;
+        for (size_t i = 0; i < plan_.n; ++i)
+            x[i] = f.mul(f.normal(x[i]), f.normal(y[i]));
+    }
+
+  private:
+    void scalar_radix3_forward(Limb *x) const {
+        const Field &f = f_;
+        const size_t m = plan_.m;
+        for (size_t j = 0; j < m; ++j) {
+            const Limb x0 = x[j], x1 = x[j + m], x2 = x[j + 2 * m];
+            // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate.
+            const Limb t = f.mul(f.sub(x1, x2), omega_);
+            const Limb y1 = f.add(f.sub(x0, x2), t), y2 = f.sub(f.sub(x0, x1), t);
+            x[j] = f.add(f.add(x0, x1), x2);
+            x[j + m] = f.mul(y1, outer_[2 * j]);
+            x[j + 2 * m] = f.mul(y2, outer_[2 * j + 1]);
+        }
+    }
+
+    void scalar_finish(Limb *x) const {
+        const Field &f = f_;
+        const size_t m = plan_.m;
         if (!plan_.radix3) {
             for (size_t j = 0; j < plan_.n; ++j)
                 x[j] = f.normal(x[j]);
@@ -202,19 +247,46 @@ class Transform {
         }
     }
 
-  private:
+#ifdef KARVO_NTT_IFMA
+    void vector_radix3_forward(Limb *x) const {
+        ntt::ifma::radix3_forward(f_.p(), x, plan_.m, radix3_);
+    }
+    void vector_forward(Limb *x) const { ntt::ifma::forward(f_.p(), x, plan_.m, tw_); }
+    void vector_inverse(Limb *x) const { ntt::ifma::inverse(f_.p(), x, plan_.m, tw_inv_); }
+    void vector_finish(Limb *x) const {
+        if (plan_.radix3)
+            ntt::ifma::radix3_inverse(f_.p(), x, plan_.m, radix3_inv_);
+        else
+            ntt::ifma::normalize(f_.p(), x, plan_.n);
+    }
+    void vector_pointwise(Limb *x, const Limb *y) const {
+        ntt::ifma::pointwise(f_.p(), x, y, plan_.n);
+    }
+#else
+    // Never chosen: no vector prime set without the vector build.
+    void vector_radix3_forward(Limb *x) const { scalar_radix3_forward(x); }
+    void vector_forward(Limb *x) const { ntt::forward<52>(f_.p(), x, plan_.m, tw_); }
+    void vector_inverse(Limb *x) const { ntt::inverse<52>(f_.p(), x, plan_.m, tw_inv_); }
+    void vector_finish(Limb *x) const { scalar_finish(x); }
+    void vector_pointwise(Limb *x, const Limb *y) const {
+        const Field &f = f_;
+        for (size_t i = 0; i < plan_.n; ++i)
+            x[i] = f.mul(f.normal(x[i]), f.normal(y[i]));
+    }
+#endif
+
     const Field &f_;
     const Plan &plan_;
     bool vector_;
-    Limb omega_ = 0;                      // a primitive cube root of unity
+    Limb omega_ = 0;                      // a primitive cube root of unity (Montgomery form)
     ntt::Twiddles tw_, tw_inv_;           // for the length-m transforms
     std::vector<Limb> outer_, outer_inv_; // w^j, w^2j (and inverses) for j < m, radix 3
+    ntt::ifma::Radix3 radix3_, radix3_inv_;
 };
 
 // The cyclic convolution of a and b (or of a with itself when b is null)
-// modulo f's prime, times n R^-3 (R^-1 from each load, one from the
-// pointwise product; the transforms leave n): Garner's step takes the factor
-// out.
+// modulo f's prime, times n R^-2 (R^-1 from each load) and the pointwise
+// product's factor (the transforms leave n): Garner's step takes it out.
 std::vector<Limb> convolve(const Field &f, const Plan &plan, bool vector,
                            const std::vector<Piece> &a, const std::vector<Piece> *b) {
     const Transform t(f, plan, vector);
@@ -223,16 +295,12 @@ std::vector<Limb> convolve(const Field &f, const Plan &plan, bool vector,
     load(f, a, x.data(), n);
     t.forward(x.data());
     if (b == nullptr) {
-        for (auto &v : x) {
-            v = f.normal(v);
-            v = f.mul(v, v);
-        }
+        t.pointwise(x.data(), x.data());
     } else {
         std::vector<Limb> y(n);
         load(f, *b, y.data(), n);
         t.forward(y.data());
-        for (size_t i = 0; i < n; ++i)
-            x[i] = f.mul(f.normal(x[i]), f.normal(y[i]));
+        t.pointwise(x.data(), y.data());
     }
     t.inverse(x.data());
     return x;
@@ -240,10 +308,11 @@ std::vector<Limb> convolve(const Field &f, const Plan &plan, bool vector,
 
 // Garner's algorithm: from the residues of a coefficient c, the mixed-radix
 // digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
-// residues come as t_k = n c R^-3 mod p_k; the constants take the factor out.
+// residues come as t_k = n c R^-2 2^-s mod p_k, 2^-s the pointwise product's
+// factor; the constants take the factor out.
 class Garner {
   public:
-    Garner(const PrimeSet &set, size_t n) : count_(set.count) {
+    Garner(const PrimeSet &set, size_t n, unsigned pointwise_bits) : count_(set.count) {
         for (size_t k = 0; k < count_; ++k)
             fields_[k] = Field(set.primes[k], set.generators[k]);
         prefix_[0] = {1, 0, 0, 0};
@@ -258,11 +327,12 @@ class Garner {
         }
         for (size_t k = 0; k < count_; ++k) {
             const Field &f = fields_[k];
-            // A Montgomery product by R^4 / n turns t_k into c mod p_k.
+            // A Montgomery product by R^3 2^s / n turns t_k into c mod p_k.
             Limb unscale = 1;
-            for (int i = 0; i < 4; ++i)
+            for (int i = 0; i < 3; ++i)
                 unscale = f.to(unscale);
-            unscale = f.mul(unscale, f.inverse(f.to(n)));
+            const Limb two_s = f.to(Limb(1) << (pointwise_bits - 1)); // 2^(s-1), doubled below
+            unscale = f.mul(f.mul(unscale, f.add(two_s, two_s)), f.inverse(f.to(n)));
             Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k, Montgomery form
             std::array<Limb, 4> weight{};
             for (size_t j = 0; j < k; ++j) {
@@ -354,11 +424,12 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
         size_t(std::min<uint64_t>((uint64_t(rn) * 64 + plan.bits - 1) / plan.bits, plan.n));
     const std::vector<Piece> pa = pieces(a, an, plan.bits);
     const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
+    const bool vector = runs_vector(set, plan);
     std::vector<std::vector<Limb>> residues;
     for (size_t k = 0; k < set.count; ++k)
-        residues.push_back(convolve(Field(set.primes[k], set.generators[k]), plan, set.vector, pa,
-                                    b ? &pb : nullptr));
-    const Garner garner(set, plan.n);
+        residues.push_back(
+            convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr));
+    const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)
         recombine<3>(r, rn, plan, count, garner, residues);
     else
@@ -366,8 +437,8 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
 }
 
 const PrimeSet &prime_set(NttArithmetic arithmetic) {
-    const bool vector = arithmetic == NttArithmetic::vector ||
-                        (arithmetic == NttArithmetic::best && ntt::ifma::available());
+    // Without the instructions, a request for the vector kind gets the scalar one.
+    const bool vector = arithmetic != NttArithmetic::scalar && ntt::ifma::available();
     return vector ? kVectorPrimes : kScalarPrimes;
 }
 

@@ -34,7 +34,7 @@ Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
     for (size_t j = 0; j < half; ++j) {
         const Limb plain = f.reduce(x);
         t.w[half + j] = plain;
-        t.shoup[half + j] = Limb((DLimb(plain) << bits) / f.p());
+        t.shoup[half + j] = shoup_quotient(plain, f.p(), bits);
         x = f.mul(x, root);
     }
     for (size_t len = half / 2; len >= 1; len /= 2) {
@@ -153,7 +153,7 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 }
 
 bool ifma::available() {
-#if defined(__x86_64__) && defined(__GNUC__)
+#ifdef KARVO_NTT_IFMA
     static const bool kHas =
         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
     return kHas;

@@ -44,6 +44,21 @@ class Field {
     Limb p_ = 0, generator_ = 0, neg_inv_ = 0, r2_ = 0;
 };
 
+// floor(w 2^bits / p) for w < p < 2^62 and bits <= 64: an estimate in long
+// double (a 64-bit mantissa, so off by a few units at most), then corrected.
+inline Limb shoup_quotient(Limb w, Limb p, unsigned bits) {
+    const long double scale = bits == 64 ? 18446744073709551616.0L : (long double)(Limb(1) << bits);
+    long double estimate = (long double)w * scale / (long double)p;
+    const Limb top = bits == 64 ? ~Limb(0) : (Limb(1) << bits) - 1;
+    Limb q = estimate >= scale ? top : Limb(estimate);
+    const DLimb target = DLimb(w) << bits;
+    while (DLimb(q) * p > target)
+        --q;
+    while (target - DLimb(q) * p >= p)
+        ++q;
+    return q;
+}
+
 // Twiddles stage by stage, each contiguous: w[len + j] = root^(j m / 2 len)
 // for j < len, as plain residues, with Shoup's quotients
 // shoup[i] = floor(w[i] 2^bits / p): then x w[i] - floor(x shoup[i] / 2^bits) p
@@ -63,12 +78,28 @@ template <unsigned Bits> void forward(Limb p, Limb *x, size_t m, const Twiddles 
 template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
 
 // The same with AVX-512 IFMA, eight values per instruction, for p < 2^50,
-// 52-bit quotients and m >= 16; available() tells whether this processor has
-// the instructions.
+// 52-bit quotients and m >= 16. Built on x86-64 only (KARVO_NTT_IFMA), run
+// only when available() says the processor has the instructions.
 namespace ifma {
 bool available();
 void forward(Limb p, Limb *x, size_t m, const Twiddles &w);
 void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
+
+// The radix-3 pass over 3m values (m a multiple of 8) with the twiddles w^j
+// and w^2j for j < m and a primitive cube root of unity omega, all plain
+// residues with 52-bit Shoup quotients. Forward takes values below p and
+// leaves them below 2p; inverse takes them below 4p and leaves them below p.
+struct Radix3 {
+    std::vector<Limb> w1, s1, w2, s2;
+    Limb omega = 0, omega_shoup = 0;
+};
+void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t);
+void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3 &t);
+// Values below 4p to below p; n a multiple of 8.
+void normalize(Limb p, Limb *x, size_t n);
+// x = x y 2^-52 mod p, below 2p, for x and y below 2p (y may be x); n a
+// multiple of 8.
+void pointwise(Limb p, Limb *x, const Limb *y, size_t n);
 } // namespace ifma
 
 } // namespace karvo::kernel::ntt

@@ -7,7 +7,6 @@
 
 // This file alone is compiled for AVX-512 IFMA; nothing in it runs before
 // ifma::available() (elsewhere) has said yes.
-#if defined(__AVX512F__) && defined(__AVX512IFMA__)
 #include <immintrin.h>
 
 #include <array>
@@ -28,10 +27,19 @@ inline __m512i times(__m512i x, __m512i w, __m512i ws, const Constants &c) {
     return _mm512_and_si512(r, c.mask);
 }
 
-// x - 2p when x >= 2p.
-inline __m512i fold(__m512i x, const Constants &c) {
-    return _mm512_mask_sub_epi64(x, _mm512_cmpge_epu64_mask(x, c.p2), x, c.p2);
+// x - bound when x >= bound.
+inline __m512i fold(__m512i x, __m512i bound) {
+    return _mm512_mask_sub_epi64(x, _mm512_cmpge_epu64_mask(x, bound), x, bound);
 }
+inline __m512i fold(__m512i x, const Constants &c) { return fold(x, c.p2); }
+
+Constants constants(Limb p) {
+    return {_mm512_set1_epi64((long long)p), _mm512_set1_epi64((long long)(2 * p)),
+            _mm512_set1_epi64((1ll << 52) - 1)};
+}
+
+inline __m512i load(const Limb *x) { return _mm512_loadu_si512(x); }
+inline void store(Limb *x, __m512i v) { _mm512_storeu_si512(x, v); }
 
 inline void forward_butterfly(__m512i &a, __m512i &b, __m512i w, __m512i ws, const Constants &c) {
     const __m512i u = a, v = b;
@@ -79,8 +87,7 @@ Regroup regroup(size_t len, const Twiddles &t) {
 } // namespace
 
 void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
-    const Constants c{_mm512_set1_epi64((long long)p), _mm512_set1_epi64((long long)(2 * p)),
-                      _mm512_set1_epi64((1ll << 52) - 1)};
+    const Constants c = constants(p);
     for (size_t len = m / 2; len >= 8; len /= 2) {
         for (size_t start = 0; start < m; start += 2 * len) {
             Limb *a = x + start, *b = a + len;
@@ -109,8 +116,7 @@ void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
 }
 
 void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) {
-    const Constants c{_mm512_set1_epi64((long long)p), _mm512_set1_epi64((long long)(2 * p)),
-                      _mm512_set1_epi64((1ll << 52) - 1)};
+    const Constants c = constants(p);
     const Regroup r[3] = {regroup(1, t), regroup(2, t), regroup(4, t)};
     for (size_t start = 0; start < m; start += 16) {
         __m512i lo = _mm512_loadu_si512(x + start), hi = _mm512_loadu_si512(x + start + 8);
@@ -138,12 +144,81 @@ void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) {
     }
 }
 
-} // namespace karvo::kernel::ntt::ifma
+void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t) {
+    const Constants c = constants(p);
+    const __m512i p3 = _mm512_set1_epi64((long long)(3 * p));
+    const __m512i omega = _mm512_set1_epi64((long long)t.omega);
+    const __m512i omega_shoup = _mm512_set1_epi64((long long)t.omega_shoup);
+    for (size_t j = 0; j < m; j += 8) {
+        const __m512i x0 = load(x + j), x1 = load(x + j + m), x2 = load(x + j + 2 * m);
+        // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate, kept
+        // non-negative by multiples of p.
+        const __m512i d = _mm512_add_epi64(_mm512_sub_epi64(x1, x2), c.p);
+        const __m512i w = times(d, omega, omega_shoup, c); // below 2p
+        const __m512i y1 = _mm512_add_epi64(_mm512_add_epi64(_mm512_sub_epi64(x0, x2), c.p), w);
+        const __m512i y2 = _mm512_sub_epi64(_mm512_add_epi64(_mm512_sub_epi64(x0, x1), p3), w);
+        store(x + j, fold(_mm512_add_epi64(_mm512_add_epi64(x0, x1), x2), c));
+        store(x + j + m, times(y1, load(t.w1.data() + j), load(t.s1.data() + j), c));
+        store(x + j + 2 * m, times(y2, load(t.w2.data() + j), load(t.s2.data() + j), c));
+    }
+}
 
-#else
-// Without the instructions the scalar transforms do the same work.
-namespace karvo::kernel::ntt::ifma {
-void forward(Limb p, Limb *x, size_t m, const Twiddles &t) { ntt::forward<52>(p, x, m, t); }
-void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) { ntt::inverse<52>(p, x, m, t); }
+namespace {
+
+// Values below 8p to below p.
+inline __m512i reduce_8p(__m512i x, const Constants &c) {
+    x = fold(x, _mm512_add_epi64(c.p2, c.p2));
+    return fold(fold(x, c.p2), c.p);
+}
+
+} // namespace
+
+void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3 &t) {
+    const Constants c = constants(p);
+    const __m512i p4 = _mm512_add_epi64(c.p2, c.p2);
+    const __m512i omega = _mm512_set1_epi64((long long)t.omega);
+    const __m512i omega_shoup = _mm512_set1_epi64((long long)t.omega_shoup);
+    for (size_t j = 0; j < m; j += 8) {
+        const __m512i y0 = fold(fold(load(x + j), c.p2), c.p); // below p
+        const __m512i z1 = times(load(x + j + m), load(t.w1.data() + j), load(t.s1.data() + j), c);
+        const __m512i z2 =
+            times(load(x + j + 2 * m), load(t.w2.data() + j), load(t.s2.data() + j), c);
+        // y0 + w^2 z1 + w z2 = (y0 - z1) - w (z1 - z2), and
+        // y0 + w z1 + w^2 z2 = (y0 - z2) + w (z1 - z2).
+        const __m512i w =
+            times(_mm512_add_epi64(_mm512_sub_epi64(z1, z2), c.p2), omega, omega_shoup, c);
+        store(x + j, reduce_8p(_mm512_add_epi64(_mm512_add_epi64(y0, z1), z2), c));
+        store(x + j + m,
+              reduce_8p(_mm512_sub_epi64(_mm512_add_epi64(y0, p4), _mm512_add_epi64(z1, w)), c));
+        store(x + j + 2 * m,
+              reduce_8p(_mm512_add_epi64(_mm512_sub_epi64(_mm512_add_epi64(y0, c.p2), z2), w), c));
+    }
+}
+
+void normalize(Limb p, Limb *x, size_t n) {
+    const Constants c = constants(p);
+    for (size_t j = 0; j < n; j += 8)
+        store(x + j, fold(fold(load(x + j), c.p2), c.p));
+}
+
+// Montgomery's product with R = 2^52: t = x y, m = t (-1/p) mod 2^52, and
+// (t + m p) / 2^52, which is below 2p for x y < 2^52 p.
+void pointwise(Limb p, Limb *x, const Limb *y, size_t n) {
+    const Constants c = constants(p);
+    Limb inv = p; // p^-1 mod 2^64 by Newton's iteration
+    for (int i = 0; i < 6; ++i)
+        inv *= 2 - p * inv;
+    const __m512i neg_inv = _mm512_set1_epi64((long long)((~inv + 1) & ((Limb(1) << 52) - 1)));
+    const __m512i zero = _mm512_setzero_si512();
+    for (size_t j = 0; j < n; j += 8) {
+        const __m512i a = load(x + j), b = load(y + j);
+        const __m512i lo = _mm512_madd52lo_epu64(zero, a, b),
+                      hi = _mm512_madd52hi_epu64(zero, a, b);
+        const __m512i q = _mm512_and_si512(_mm512_madd52lo_epu64(zero, lo, neg_inv), c.mask);
+        const __m512i low = _mm512_madd52lo_epu64(lo, q, c.p); // a multiple of 2^52
+        const __m512i high = _mm512_madd52hi_epu64(hi, q, c.p);
+        store(x + j, _mm512_add_epi64(high, _mm512_maskz_srli_epi64(0xFF, low, 52)));
+    }
+}
+
 } // namespace karvo::kernel::ntt::ifma
-#endif

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <tuple>
 #include <vector>
 
 #include "kernels/mul.h"
@@ -132,40 +133,52 @@ class Transform {
         : f_(field), plan_(plan), vector_(vector) {
         const unsigned bits = vector ? 52 : 64;
         const Limb w = f_.root(plan.n), w_inv = f_.inverse(w);
-        const Limb wm = plan.radix3 ? f_.pow(w, 3) : w;
-        tw_ = ntt::twiddles(f_, wm, plan.m, bits);
-        tw_inv_ = ntt::twiddles(f_, f_.inverse(wm), plan.m, bits);
+        tw_ = ntt::twiddles(f_, plan.radix3 ? f_.pow(w, 3) : w, plan.m, bits);
+        tw_inv_ = ntt::inverse_twiddles(tw_, f_.p(), bits);
         if (!plan.radix3)
             return;
         omega_ = f_.pow(w, plan.m);
-        for (const auto &[root, table] : {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
-            table->resize(2 * plan.m);
-            const Limb root2 = f_.mul(root, root);
-            Limb x = f_.to(1), y = x;
-            for (size_t j = 0; j < plan.m; ++j) {
-                (*table)[2 * j] = x;
-                (*table)[2 * j + 1] = y;
-                x = f_.mul(x, root);
-                y = f_.mul(y, root2);
-            }
-        }
-        if (vector_) {
-            // The same twiddles as plain residues with Shoup's quotients.
-            auto shoup = [&](Limb plain) { return ntt::shoup_quotient(plain, f_.p(), 52); };
-            for (const auto &[from, to] :
-                 {std::pair{&outer_, &radix3_}, std::pair{&outer_inv_, &radix3_inv_}}) {
-                for (auto *v : {&to->w1, &to->s1, &to->w2, &to->s2})
-                    v->resize(plan.m);
+        if (!vector_) {
+            for (const auto &[root, table] :
+                 {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
+                table->resize(2 * plan.m);
+                const Limb root2 = f_.mul(root, root);
+                Limb x = f_.to(1), y = x;
                 for (size_t j = 0; j < plan.m; ++j) {
-                    to->w1[j] = f_.reduce((*from)[2 * j]);
-                    to->s1[j] = shoup(to->w1[j]);
-                    to->w2[j] = f_.reduce((*from)[2 * j + 1]);
-                    to->s2[j] = shoup(to->w2[j]);
+                    (*table)[2 * j] = x;
+                    (*table)[2 * j + 1] = y;
+                    x = f_.mul(x, root);
+                    y = f_.mul(y, root2);
                 }
-                to->omega = f_.reduce(omega_);
-                to->omega_shoup = shoup(to->omega);
             }
+            return;
         }
+        // Plain residues with Shoup's quotients. w^-j = w^(n - j), w^-2j = w^(n - 2j).
+        const ntt::ShoupQuotient quotient(f_.p(), 52);
+        const size_t n = plan.n, m = plan.m;
+        std::vector<Limb> powers(n), quotients(n); // w^i, plain, for i < n
+        Limb x = f_.to(1);
+        for (size_t i = 0; i < n; ++i) {
+            powers[i] = f_.reduce(x);
+            quotients[i] = quotient(powers[i]);
+            x = f_.mul(x, w);
+        }
+        auto fill = [&](ntt::ifma::Radix3 &t, bool inverse) {
+            for (auto *v : {&t.w1, &t.s1, &t.w2, &t.s2})
+                v->resize(m);
+            for (size_t j = 0; j < m; ++j) {
+                const size_t i1 = inverse && j != 0 ? n - j : j;
+                const size_t i2 = inverse && j != 0 ? n - 2 * j : 2 * j; // 2j < n
+                t.w1[j] = powers[i1];
+                t.s1[j] = quotients[i1];
+                t.w2[j] = powers[i2];
+                t.s2[j] = quotients[i2];
+            }
+            t.omega = f_.reduce(omega_);
+            t.omega_shoup = quotient(t.omega);
+        };
+        fill(radix3_, false);
+        fill(radix3_inv_, true);
     }
 
     // Values below p in, below 2p out.
@@ -347,9 +360,9 @@ class Garner {
         }
     }
 
-    // c (four limbs) from its residues t_k, each below its prime.
-    template <size_t Count> std::array<Limb, 4> combine(const Limb *t) const {
-        Limb v[Count];
+    // The digits v_k (each below its prime) of the coefficient whose residues
+    // are t_k, each below its prime.
+    template <size_t Count> void digits(const Limb *t, Limb *v) const {
         for (size_t k = 0; k < Count; ++k) {
             const Field &f = fields_[k];
             // A Montgomery product takes any v_j < 2^62.
@@ -358,6 +371,10 @@ class Garner {
                 sum = f.add(sum, f.mul(v[j], weight_[k][j]));
             v[k] = f.sub(f.mul(t[k], scale_[k]), sum);
         }
+    }
+
+    // c (four limbs) from its digits.
+    template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
         std::array<Limb, 4> c{};
         for (size_t k = 0; k < Count; ++k) {
             Limb carry = 0;
@@ -375,6 +392,25 @@ class Garner {
         return c;
     }
 
+#ifdef KARVO_NTT_IFMA
+    // The same constants as plain residues with 52-bit Shoup quotients.
+    ntt::ifma::GarnerConstants vector_constants() const {
+        ntt::ifma::GarnerConstants g;
+        for (size_t k = 0; k < 4; ++k) {
+            const Field &f = fields_[k];
+            auto plain = [&](Limb montgomery) {
+                const Limb x = f.reduce(montgomery);
+                return std::pair{x, ntt::ShoupQuotient(f.p(), 52)(x)};
+            };
+            g.p[k] = f.p();
+            std::tie(g.scale[k], g.scale_shoup[k]) = plain(scale_[k]);
+            for (size_t j = 0; j < k; ++j)
+                std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(weight_[k][j]);
+        }
+        return g;
+    }
+#endif
+
   private:
     size_t count_;
     std::array<Field, 4> fields_;
@@ -382,39 +418,80 @@ class Garner {
     std::array<Limb, 4> scale_{};
 };
 
-// Adds c 2^shift (c of four limbs, shift < 64) into r from limb `at`.
-void add_shifted(Limb *r, size_t rn, size_t at, const std::array<Limb, 4> &c, unsigned shift) {
-    Limb w[5] = {c[0], c[1], c[2], c[3], 0};
-    if (shift != 0) {
-        w[4] = c[3] >> (64 - shift);
-        for (size_t l = 3; l > 0; --l)
-            w[l] = (c[l] << shift) | (c[l - 1] >> (64 - shift));
-        w[0] = c[0] << shift;
+// The product's limbs, written from the bottom: each coefficient is added at
+// its bit position into a window of six limbs, and the limbs below the next
+// coefficient's position are final and leave the window.
+class Accumulator {
+  public:
+    Accumulator(Limb *r, size_t rn) : r_(r), rn_(rn) {}
+
+    // Adds c at bit position `bit`, which never decreases from call to call.
+    void add(const std::array<Limb, 4> &c, uint64_t bit) {
+        while (64 * (base_ + 1) <= bit)
+            emit();
+        const unsigned shift = unsigned(bit - 64 * base_);
+        Limb w[5] = {c[0], c[1], c[2], c[3], 0};
+        if (shift != 0) {
+            w[4] = c[3] >> (64 - shift);
+            for (size_t l = 3; l > 0; --l)
+                w[l] = (c[l] << shift) | (c[l - 1] >> (64 - shift));
+            w[0] = c[0] << shift;
+        }
+        Limb carry = 0;
+        for (size_t l = 0; l < 5; ++l) {
+            const DLimb x = DLimb(window_[l]) + w[l] + carry;
+            window_[l] = Limb(x);
+            carry = Limb(x >> 64);
+        }
+        window_[5] += carry;
     }
-    Limb carry = 0;
-    size_t k = 0;
-    for (; k < 5 && at + k < rn; ++k) {
-        const DLimb s = DLimb(r[at + k]) + w[k] + carry;
-        r[at + k] = Limb(s);
-        carry = Limb(s >> 64);
+
+    // Writes what remains, up to the product's length.
+    void finish() {
+        while (base_ < rn_)
+            emit();
     }
-    for (size_t i = at + k; carry != 0 && i < rn; ++i)
-        carry = ++r[i] == 0;
-}
+
+  private:
+    void emit() {
+        if (base_ < rn_)
+            r_[base_] = window_[0];
+        ++base_;
+        for (size_t l = 0; l < 5; ++l)
+            window_[l] = window_[l + 1];
+        window_[5] = 0;
+    }
+
+    Limb *r_;
+    size_t rn_;
+    size_t base_ = 0; // the limb of r that window_[0] holds
+    Limb window_[6] = {};
+};
 
 template <size_t Count>
 void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner &shared,
-               const std::vector<std::vector<Limb>> &residues) {
+               std::vector<std::vector<Limb>> &residues, bool vector) {
     const Garner garner = shared; // a local copy: stores through r cannot change it
-    std::fill(r, r + rn, 0);
+#ifdef KARVO_NTT_IFMA
+    if (vector) {
+        // The digits eight coefficients at a time, in place of the residues.
+        Limb *t[4] = {residues[0].data(), residues[1].data(), residues[2].data(),
+                      residues[3].data()};
+        ntt::ifma::garner_digits(garner.vector_constants(), t, plan.n);
+    }
+#endif
+    Accumulator out(r, rn);
     for (size_t i = 0; i < count; ++i) {
-        Limb t[Count];
+        Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
             t[k] = residues[k][i];
-        const std::array<Limb, 4> c = garner.combine<Count>(t);
-        const uint64_t bit = uint64_t(i) * plan.bits;
-        add_shifted(r, rn, size_t(bit / 64), c, unsigned(bit % 64));
+        if (vector)
+            std::copy(t, t + Count, v);
+        else
+            garner.digits<Count>(t, v);
+        out.add(garner.value<Count>(v), uint64_t(i) * plan.bits);
     }
+    out.finish();
 }
 
 void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const PrimeSet &set) {
@@ -431,9 +508,9 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
             convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr));
     const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)
-        recombine<3>(r, rn, plan, count, garner, residues);
+        recombine<3>(r, rn, plan, count, garner, residues, false);
     else
-        recombine<4>(r, rn, plan, count, garner, residues);
+        recombine<4>(r, rn, plan, count, garner, residues, vector);
 }
 
 const PrimeSet &prime_set(NttArithmetic arithmetic) {

@@ -29,12 +29,13 @@ Limb Field::pow(Limb base, uint64_t e) const {
 Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
     const size_t size = std::max<size_t>(m, 2);
     Twiddles t{std::vector<Limb>(size), std::vector<Limb>(size)};
+    const ShoupQuotient quotient(f.p(), bits);
     const size_t half = m / 2;
     Limb x = f.to(1);
     for (size_t j = 0; j < half; ++j) {
         const Limb plain = f.reduce(x);
         t.w[half + j] = plain;
-        t.shoup[half + j] = shoup_quotient(plain, f.p(), bits);
+        t.shoup[half + j] = quotient(plain);
         x = f.mul(x, root);
     }
     for (size_t len = half / 2; len >= 1; len /= 2) {
@@ -44,6 +45,20 @@ Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
         }
     }
     return t;
+}
+
+Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits) {
+    // root^-j = -root^(m/2 - j); and for 0 < x < p, p prime, x 2^bits is no
+    // multiple of p, so floor((p - x) 2^bits / p) = 2^bits - 1 - floor(x 2^bits / p).
+    Twiddles inv = t;
+    const Limb top = bits == 64 ? ~Limb(0) : (Limb(1) << bits) - 1;
+    for (size_t len = 1; len < t.w.size(); len *= 2) {
+        for (size_t j = 1; j < len; ++j) {
+            inv.w[len + j] = p - t.w[2 * len - j];
+            inv.shoup[len + j] = top - t.shoup[2 * len - j];
+        }
+    }
+    return inv;
 }
 
 namespace {

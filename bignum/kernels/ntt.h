@@ -2,6 +2,7 @@
 // multiplication by number-theoretic transforms is built on.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "kernels/limb.h"
@@ -44,20 +45,45 @@ class Field {
     Limb p_ = 0, generator_ = 0, neg_inv_ = 0, r2_ = 0;
 };
 
-// floor(w 2^bits / p) for w < p < 2^62 and bits <= 64: an estimate in long
-// double (a 64-bit mantissa, so off by a few units at most), then corrected.
-inline Limb shoup_quotient(Limb w, Limb p, unsigned bits) {
-    const long double scale = bits == 64 ? 18446744073709551616.0L : (long double)(Limb(1) << bits);
-    long double estimate = (long double)w * scale / (long double)p;
-    const Limb top = bits == 64 ? ~Limb(0) : (Limb(1) << bits) - 1;
-    Limb q = estimate >= scale ? top : Limb(estimate);
-    const DLimb target = DLimb(w) << bits;
-    while (DLimb(q) * p > target)
-        --q;
-    while (target - DLimb(q) * p >= p)
-        ++q;
-    return q;
-}
+// floor(w 2^bits / p) for w < p < 2^62, bits <= 64. For 52 bits and p < 2^50
+// a double estimate is off by one at most and the remainder fits a signed
+// limb; otherwise a long double estimate (off by a few units) is corrected
+// in 128 bits.
+class ShoupQuotient {
+  public:
+    ShoupQuotient(Limb p, unsigned bits)
+        : p_(p), bits_(bits), top_(bits == 64 ? ~Limb(0) : (Limb(1) << bits) - 1),
+          scale_((bits == 64 ? 18446744073709551616.0L : (long double)(Limb(1) << bits)) /
+                 (long double)p),
+          scale52_(double(Limb(1) << 52) / double(p)) {}
+    Limb operator()(Limb w) const {
+        if (bits_ == 52 && p_ < (Limb(1) << 50)) {
+            // Signed conversions: one instruction each way, and w, q < 2^53.
+            Limb q = Limb(int64_t(double(int64_t(w)) * scale52_));
+            const int64_t r = int64_t((w << 52) - q * p_); // exact: |r| < 2p
+            if (r < 0)
+                --q;
+            else if (r >= int64_t(p_))
+                ++q;
+            return q;
+        }
+        const long double estimate = (long double)w * scale_;
+        Limb q = estimate >= (long double)top_ ? top_ : Limb(estimate);
+        const DLimb target = DLimb(w) << bits_;
+        while (DLimb(q) * p_ > target)
+            --q;
+        while (target - DLimb(q) * p_ >= p_)
+            ++q;
+        return q;
+    }
+
+  private:
+    Limb p_;
+    unsigned bits_;
+    Limb top_;
+    long double scale_;
+    double scale52_;
+};
 
 // Twiddles stage by stage, each contiguous: w[len + j] = root^(j m / 2 len)
 // for j < len, as plain residues, with Shoup's quotients
@@ -67,6 +93,8 @@ struct Twiddles {
     std::vector<Limb> w, shoup;
 };
 Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits);
+// The table of root^-1 from that of root, without multiplications.
+Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits);
 
 // In-place transforms of a power-of-two length m with the table of a
 // primitive m-th root of unity (inverse: of its inverse). Forward is
@@ -100,6 +128,14 @@ void normalize(Limb p, Limb *x, size_t n);
 // x = x y 2^-52 mod p, below 2p, for x and y below 2p (y may be x); n a
 // multiple of 8.
 void pointwise(Limb p, Limb *x, const Limb *y, size_t n);
+// Garner's mixed-radix digits for four primes: v_k = t_k scale_k - sum over
+// j < k of v_j weight_kj, mod p_k, with the constants as plain residues and
+// 52-bit Shoup quotients. The residues t (each below its prime, n a multiple
+// of 8 of them per prime) are replaced by the digits.
+struct GarnerConstants {
+    Limb p[4], scale[4], scale_shoup[4], weight[4][4], weight_shoup[4][4];
+};
+void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n);
 } // namespace ifma
 
 } // namespace karvo::kernel::ntt

@@ -221,4 +221,34 @@ void pointwise(Limb p, Limb *x, const Limb *y, size_t n) {
     }
 }
 
+void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n) {
+    Constants c[4];
+    __m512i scale[4], scale_shoup[4], weight[4][4], weight_shoup[4][4];
+    for (size_t k = 0; k < 4; ++k) {
+        c[k] = constants(g.p[k]);
+        scale[k] = _mm512_set1_epi64((long long)g.scale[k]);
+        scale_shoup[k] = _mm512_set1_epi64((long long)g.scale_shoup[k]);
+        for (size_t j = 0; j < k; ++j) {
+            weight[k][j] = _mm512_set1_epi64((long long)g.weight[k][j]);
+            weight_shoup[k][j] = _mm512_set1_epi64((long long)g.weight_shoup[k][j]);
+        }
+    }
+    for (size_t i = 0; i < n; i += 8) {
+        __m512i v[4];
+        for (size_t k = 0; k < 4; ++k) {
+            // Each product is below 2p_k, so the sum of k of them is below 2k p_k;
+            // adding 2k p_k keeps the difference positive and below (2k + 2) p_k.
+            __m512i sum = _mm512_setzero_si512(), bias = _mm512_setzero_si512();
+            for (size_t j = 0; j < k; ++j) {
+                sum = _mm512_add_epi64(sum, times(v[j], weight[k][j], weight_shoup[k][j], c[k]));
+                bias = _mm512_add_epi64(bias, c[k].p2);
+            }
+            const __m512i x = times(load(t[k] + i), scale[k], scale_shoup[k], c[k]);
+            v[k] = reduce_8p(_mm512_sub_epi64(_mm512_add_epi64(x, bias), sum), c[k]);
+        }
+        for (size_t k = 0; k < 4; ++k)
+            store(t[k] + i, v[k]);
+    }
+}
+
 } // namespace karvo::kernel::ntt::ifma

@@ -32,6 +32,9 @@ struct Tuning {
     size_t div_dc = 50;       // division: schoolbook below, divide and conquer above
     size_t radix_dc = 20;     // conversion to text: limb chunks below, divide and conquer above
     size_t radix_in_dc = 400; // from text, in chunks of a limb: Horner below, a product tree above
+    size_t root_newton = 1;   // limbs of root: root of the top half and Newton steps below,
+                              // Newton's iteration on the inverse root above
+    size_t sqrt_newton = 1 << 20; // the same for square roots, Karatsuba's square root below
 };
 inline constexpr Tuning kDefaultTuning{};
 

@@ -1,13 +1,14 @@
-// n-th roots by Newton's iteration on the inverse root, with multiplications
-// only: z -> z + z (1 - a z^n) / n converges to a^(-1/n) from a start taken
-// in double precision. Each step doubles the precision and works only on the
-// leading bits that it needs, so the last step costs most. One step on the
-// root itself (Karp and Markstein) finishes: y = a z^(n-1) at the precision
-// of z, then y + (a - y^n) z^(n-1) / n at twice it. The result carries 32
-// bits below the root's units with an error far below the last of them; only
-// when those bits lie at an integer boundary does one power decide. root()
-// takes this path from Tuning::root_newton limbs of root (sqrt_newton for
-// square roots).
+// n-th roots by iterations on the inverse root, with multiplications only.
+// From a start taken in double precision, z -> z + z (e + (n+1) e^2 / 2n) / n
+// with e = 1 - a z^n, the series of (1 - e)^(-1/n) to its square term,
+// converges to a^(-1/n) with the precision tripled at every step; each step
+// works only on the leading bits that it needs, so the last one costs most.
+// One Newton step on the root itself (Karp and Markstein) finishes: y = a
+// z^(n-1) at the precision of z, then y + (a - y^n) z^(n-1) / n at twice it.
+// The result carries 32 bits below the root's units with an error far below
+// the last of them; only when those bits lie at an integer boundary does one
+// power decide. root() takes this path from Tuning::root_newton limbs of root
+// (sqrt_newton for square roots).
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -99,10 +100,11 @@ Nat root_newton(View a, uint64_t n, const Tuning &t) {
     // [1/2, 1). Below, `a` names that fraction.
     const uint64_t length = bit_length(a), R = (length - 1) / n + 1, scale = n * R;
     const uint64_t w = uint64_t(std::bit_width(n)), guard = w + 16, K = R + kFraction;
-    // The final step loses about 3 w bits to the error of z^(n-1), every other
-    // step about w; the list holds the precisions, the last step's first.
+    // The final step and the others lose about 3 w bits, to the error of
+    // z^(n-1) and to e^3 (e is about n times the error of z). The list holds
+    // the precisions, the last step's first.
     std::vector<uint64_t> steps;
-    for (uint64_t k = (K + 3 * w + 4) / 2 + 1; k > kStart; k = (k + w + 4) / 2 + 1)
+    for (uint64_t k = (K + 3 * w + 4) / 2 + 1; k > kStart; k = (k + 3 * w + 5) / 3 + 1)
         steps.push_back(k);
 
     const uint64_t drop = length > 64 ? length - 64 : 0;
@@ -115,7 +117,15 @@ Nat root_newton(View a, uint64_t n, const Tuning &t) {
         const uint64_t bits = *k + guard;
         const Fixed q = product(lead(a, int64_t(scale), bits), power(z, n, bits, t), bits, t);
         const auto [e, above] = difference(one, q);
-        z = corrected(z, z, e, above, n, *k - precision + guard, t);
+        // e^2 (n+1) / 2n, to the bits that lie above the step's precision.
+        const uint64_t square_bits = *k + 2 * w + guard - std::min(*k, 2 * precision);
+        Fixed square = lead(e, square_bits);
+        square = {sqr(square.m, t), 2 * square.f};
+        cut(square, square_bits);
+        divrem(mul(square.m, from_u64(n + 1), t), from_u64(2 * n), &square.m, nullptr, t);
+        const auto [es, ss] = aligned(e, square);
+        const Fixed v{above ? sub(es, ss) : add(es, ss), std::max(e.f, square.f)};
+        z = corrected(z, z, v, above, n, *k - precision + guard, t);
         cut(z, bits);
         precision = *k;
     }

@@ -1,6 +1,8 @@
 // Integer roots by Newton's iteration x' = ((n-1) x + a / x^(n-1)) / n from
 // above, started from the root of a with its low half of the root's bits cut
 // off (computed the same way), so that two or three full-size steps finish it.
+// Square roots use Karatsuba's square root instead. Both serve roots up to
+// the crossovers in Tuning; larger ones go to root_newton.cpp.
 #include <algorithm>
 
 #include "kernels/nat.h"

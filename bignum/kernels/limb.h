@@ -29,9 +29,12 @@ struct Tuning {
     size_t sqr_karatsuba = 40;
     size_t sqr_toom3 = 300;
     size_t sqr_ntt = 900;
-    size_t div_dc = 50;       // division: schoolbook below, divide and conquer above
-    size_t radix_dc = 20;     // conversion to text: limb chunks below, divide and conquer above
-    size_t radix_in_dc = 400; // from text, in chunks of a limb: Horner below, a product tree above
+    size_t div_dc = 50;        // division: schoolbook below, divide and conquer above
+    size_t radix_dc = 20;      // conversion to text: limb chunks below, divide and conquer above
+    size_t radix_in_dc = 400;  // from text, in chunks of a limb: Horner below, a product tree above
+    size_t root_newton = 1;    // limbs of root: root of the top half and Newton steps below,
+                               // Newton's iteration on the inverse root above
+    size_t sqrt_newton = 2500; // the same for square roots, Karatsuba's square root below
 };
 inline constexpr Tuning kDefaultTuning{};
 

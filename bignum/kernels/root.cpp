@@ -1,9 +1,12 @@
 // Integer roots by Newton's iteration x' = ((n-1) x + a / x^(n-1)) / n from
 // above, started from the root of a with its low half of the root's bits cut
 // off (computed the same way), so that two or three full-size steps finish it.
+// Square roots use Karatsuba's square root instead. Both serve roots up to
+// the crossovers in Tuning; larger ones go to root_newton.cpp.
 #include <algorithm>
 
 #include "kernels/nat.h"
+#include "kernels/root.h"
 
 namespace karvo::kernel {
 
@@ -84,12 +87,15 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     a = trimmed(a);
     if (a.empty() || n == 1)
         return Nat(a.begin(), a.end());
-    if (n == 2 && bit_length(a) > 4 * kLimbBits)
-        return square_root(a, t);
     const uint64_t bits = bit_length(a);
     if (n >= bits)
         return {1};
     const uint64_t root_bits = (bits + n - 1) / n;
+    if (root_bits > 64 && n < (1u << 20) &&
+        root_bits > kLimbBits * (n == 2 ? t.sqrt_newton : t.root_newton))
+        return root_newton(a, n, t);
+    if (n == 2 && bits > 4 * kLimbBits)
+        return square_root(a, t);
     if (root_bits <= 64)
         return descend(a, n, shift_left(Nat{1}, root_bits), t);
     // floor(a^(1/n)) <= x0 = c 2^s with c = floor((a >> n s)^(1/n)) + 1. With s

@@ -265,6 +265,48 @@ TEST(Kernel, PowerRootFactorialGcdAndModularPowerMatchGmp) {
     EXPECT_EQ(gcd(f1.nat(), f2.nat()), Nat{1});
 }
 
+// Each root algorithm forced at small sizes, and the crossover at 3 limbs of
+// root with sizes on both sides. Perfect powers and their neighbours, and
+// lengths at and next to multiples of the degree, are where a root off by one
+// would show.
+TEST(Kernel, RootsMatchGmpOnEveryPath) {
+    Random rnd;
+    Tuning newton = kDefaultTuning, recursive = kDefaultTuning, crossover = kDefaultTuning;
+    newton.root_newton = newton.sqrt_newton = 0;
+    recursive.root_newton = recursive.sqrt_newton = kNever;
+    crossover.root_newton = crossover.sqrt_newton = 3;
+    for (const Tuning &tuning : {newton, recursive, crossover}) {
+        auto check = [&](const Nat &a, uint64_t degree) {
+            Mpz expected, ma(a);
+            mpz_root(expected, ma, degree);
+            ASSERT_EQ(root(a, degree, tuning), expected.nat())
+                << degree << " " << bit_length(a) << " " << tuning.root_newton;
+        };
+        for (uint64_t degree : {2, 3, 4, 5, 7, 64}) {
+            for (size_t n : {1, 2, 4, 5, 7, 8, 12, 30, 70}) {
+                check(rnd.number(n), degree);
+                const Nat r = rnd.number((n + degree - 1) / degree);
+                const Nat exact = pow(r, degree);
+                for (const Nat &a : {exact, sub(exact, Nat{1}), add(exact, Nat{1})})
+                    check(a, degree);
+                const uint64_t bits = (bit_length(exact) + degree - 1) / degree * degree;
+                for (uint64_t length : {bits - 1, bits, bits + 1}) {
+                    Mpz a(rnd.number(length / 64 + 1));
+                    mpz_tdiv_r_2exp(a, a, length);
+                    mpz_setbit(a, length - 1);
+                    check(a.nat(), degree);
+                }
+            }
+        }
+        // Roots of 1 and 2 under large degrees.
+        for (uint64_t degree : {65, 1000, 4097}) {
+            const Nat two = pow(Nat{2}, degree), three = pow(Nat{3}, degree);
+            for (const Nat &a : {sub(two, Nat{1}), two, sub(three, Nat{1}), three})
+                check(a, degree);
+        }
+    }
+}
+
 // Lehmer's extended gcd must reproduce the cofactors of the textbook extended
 // Euclidean algorithm, run here on GMP integers, exactly.
 TEST(Kernel, ExtendedGcdGivesTheTextbookCofactors) {

@@ -6,7 +6,7 @@
 // One Newton step on the root itself (Karp and Markstein) finishes: y = a
 // z^(n-1) at the precision of z, then y + (a - y^n) z^(n-1) / n at twice it.
 // The result carries 32 bits below the root's units with an error far below
-// the last of them; only when those bits lie at an integer boundary does one
+// the last of them; only when it lies within 2^-16 of an integer does one
 // power decide. root() takes this path from Tuning::root_newton limbs of root
 // (sqrt_newton for square roots).
 #include <algorithm>
@@ -141,13 +141,16 @@ Nat root_newton(View a, uint64_t n, const Tuning &t) {
         root.f = int64_t(R + kFraction);
     }
 
-    // The root's units and its 24 leading fraction bits.
+    // The root's units and its 16 leading fraction bits: the error is far
+    // below 2^-16, so unless those bits are all zeros or all ones the units
+    // are the floor. Otherwise (exact powers and their neighbours, and a
+    // chance of 2^-15 elsewhere) one power decides.
     const uint64_t fraction = uint64_t(root.f) - R;
-    const Nat r = shift_right(root.m, fraction), high = shift_right(root.m, fraction - 24);
-    const Limb bits24 = high.empty() ? 0 : high[0] & 0xffffff;
-    if (bits24 != 0 && bits24 != 0xffffff)
+    const Nat r = shift_right(root.m, fraction), high = shift_right(root.m, fraction - 16);
+    const Limb bits16 = high.empty() ? 0 : high[0] & 0xffff;
+    if (bits16 != 0 && bits16 != 0xffff)
         return r;
-    const Nat c = bits24 == 0 ? r : add(r, Nat{1});
+    const Nat c = bits16 == 0 ? r : add(r, Nat{1});
     return compare(pow(c, n, t), a) <= 0 ? c : sub(c, Nat{1});
 }
 

@@ -43,22 +43,44 @@ class Converter {
             emit_basecase(x, width, out);
             return;
         }
-        // The largest power of at most half the length of x.
+        // The largest power of at most half the length of x. The power is its
+        // odd part times 2^z: x / power = (x >> z) / odd, and the remainder is
+        // that division's, shifted back over x's low z bits.
         size_t i = 0;
-        while (2 * power(i).size() <= (x.size() + 1) / 2)
+        while (2 * power(i).limbs() <= (x.size() + 1) / 2)
             ++i;
+        const Power &p = power(i);
         Nat q, r;
-        divrem(x, power(i), &q, &r, t_);
+        divrem(shift_right(x, p.zeros), p.odd, &q, &r, t_);
+        if (p.zeros != 0) {
+            r = shift_left(r, p.zeros);
+            const size_t whole = size_t(p.zeros / kLimbBits);
+            std::copy(x.begin(), x.begin() + std::min(whole, x.size()), r.begin());
+            if (p.zeros % kLimbBits != 0 && whole < x.size())
+                r[whole] |= x[whole] & ((Limb(1) << (p.zeros % kLimbBits)) - 1);
+            normalize(r);
+        }
         const size_t low_width = size_t(chunk_.digits) << i;
         emit(q, width > low_width ? width - low_width : 0, out);
         emit(r, low_width, out);
     }
 
   private:
-    // radix^(k 2^i), k the digits of a limb chunk.
-    const Nat &power(size_t i) {
+    // radix^(k 2^i) = odd 2^zeros, k the digits of a limb chunk.
+    struct Power {
+        Nat odd;
+        uint64_t zeros;
+        size_t limbs() const {
+            return size_t((bit_length(odd) + zeros + kLimbBits - 1) / kLimbBits);
+        }
+    };
+    const Power &power(size_t i) {
+        if (powers_.empty()) {
+            const unsigned z = unsigned(std::countr_zero(chunk_.base));
+            powers_.push_back({Nat{chunk_.base >> z}, z});
+        }
         while (powers_.size() <= i)
-            powers_.push_back(powers_.empty() ? Nat{chunk_.base} : sqr(powers_.back(), t_));
+            powers_.push_back({sqr(powers_.back().odd, t_), 2 * powers_.back().zeros});
         return powers_[i];
     }
 
@@ -82,7 +104,7 @@ class Converter {
     unsigned radix_;
     Chunk chunk_;
     const Tuning &t_;
-    std::vector<Nat> powers_;
+    std::vector<Power> powers_;
 };
 
 // A radix 2^b: each digit is b bits of the number, read from the top. When b

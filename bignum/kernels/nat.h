@@ -34,6 +34,19 @@ Nat mul(View a, View b, const Tuning &t = kDefaultTuning);
 Nat sqr(View a, const Tuning &t = kDefaultTuning);
 // q = a / b and r = a mod b for b != 0; either pointer may be null.
 void divrem(View a, View b, Nat *q, Nat *r, const Tuning &t = kDefaultTuning);
+// Division by a fixed d with a reciprocal computed once (Barrett), for
+// dividends of at most `dividend_limbs` limbs: two products per division.
+class Reciprocal {
+  public:
+    Reciprocal(View d, size_t dividend_limbs, const Tuning &t = kDefaultTuning);
+    void divrem(View x, Nat *q, Nat *r) const;
+    size_t capacity() const { return d_.size() + qn_ - 1; } // the longest dividend
+
+  private:
+    Nat d_, inverse_;
+    size_t qn_;
+    const Tuning &t_;
+};
 Nat shift_left(View a, uint64_t bits);
 Nat shift_right(View a, uint64_t bits);
 uint64_t bit_length(View a);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "kernels/arith.h"
@@ -43,22 +44,31 @@ class Converter {
             emit_basecase(x, width, out);
             return;
         }
-        // The largest power of at most half the length of x. The power is its
-        // odd part times 2^z: x / power = (x >> z) / odd, and the remainder is
-        // that division's, shifted back over x's low z bits.
+        // The largest power of at most half the length of x (the next one is
+        // at most its square, of twice its bits). The power is its odd part
+        // times 2^z: x / power = (x >> z) / odd, and the remainder is that
+        // division's, shifted back over x's low z bits.
         size_t i = 0;
         while (2 * power(i).limbs() <= (x.size() + 1) / 2)
             ++i;
-        const Power &p = power(i);
+        Power &p = power(i);
         Nat q, r;
-        divrem(shift_right(x, p.zeros), p.odd, &q, &r, t_);
+        const Nat shifted = shift_right(x, p.zeros);
+        // A level divides many pieces by the same power: from its second
+        // division on, by a reciprocal.
+        if (p.uses++ == 1 && !p.reciprocal)
+            p.reciprocal.emplace(p.odd, 4 * p.limbs() + 2, t_); // the longest piece of the level
+        if (p.reciprocal && shifted.size() <= p.capacity())
+            p.reciprocal->divrem(shifted, &q, &r);
+        else
+            divrem(shifted, p.odd, &q, &r, t_);
         if (p.zeros != 0) {
-            r = shift_left(r, p.zeros);
             const size_t whole = size_t(p.zeros / kLimbBits);
-            std::copy(x.begin(), x.begin() + std::min(whole, x.size()), r.begin());
-            if (p.zeros % kLimbBits != 0 && whole < x.size())
-                r[whole] |= x[whole] & ((Limb(1) << (p.zeros % kLimbBits)) - 1);
-            normalize(r);
+            Nat low(x.begin(), x.begin() + std::min(whole + 1, x.size()));
+            if (whole < low.size())
+                low[whole] &= (Limb(1) << (p.zeros % kLimbBits)) - 1;
+            normalize(low);
+            r = add(shift_left(r, p.zeros), low);
         }
         const size_t low_width = size_t(chunk_.digits) << i;
         emit(q, width > low_width ? width - low_width : 0, out);
@@ -70,17 +80,21 @@ class Converter {
     struct Power {
         Nat odd;
         uint64_t zeros;
+        size_t uses = 0;
+        std::optional<Reciprocal> reciprocal;
         size_t limbs() const {
             return size_t((bit_length(odd) + zeros + kLimbBits - 1) / kLimbBits);
         }
+        size_t capacity() const { return reciprocal ? reciprocal->capacity() : 0; }
     };
-    const Power &power(size_t i) {
+    Power &power(size_t i) {
         if (powers_.empty()) {
             const unsigned z = unsigned(std::countr_zero(chunk_.base));
-            powers_.push_back({Nat{chunk_.base >> z}, z});
+            powers_.push_back({Nat{chunk_.base >> z}, z, 0, std::nullopt});
         }
         while (powers_.size() <= i)
-            powers_.push_back({sqr(powers_.back().odd, t_), 2 * powers_.back().zeros});
+            powers_.push_back(
+                {sqr(powers_.back().odd, t_), 2 * powers_.back().zeros, 0, std::nullopt});
         return powers_[i];
     }
 

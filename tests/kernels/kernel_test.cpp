@@ -152,6 +152,39 @@ TEST(Kernel, DivideOnEveryPathMatchesGmp) {
 }
 
 // Digit values may exceed the radix: "z9" in radix 10 is 35 * 10 + 9.
+// One reciprocal, many dividends: up to its capacity, shorter than the divisor, multiples of it
+// and one below them, where a short estimate must be corrected.
+TEST(Kernel, DivisionByAReciprocalMatchesGmp) {
+    Random rnd;
+    for (size_t dn : {1, 2, 3, 8, 30, 120}) {
+        for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
+                 Nat top(dn, 0);
+                 top.back() = 1;
+                 return top;
+             }()}) {
+            const Reciprocal reciprocal(d, 3 * dn + 2);
+            ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
+            for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {
+                Nat x = rnd.number(xn);
+                for (int edge = 0; edge < 2; ++edge) {
+                    Mpz mx(x), md(d), q, r;
+                    mpz_tdiv_qr(q, r, mx, md);
+                    Nat kq, kr;
+                    reciprocal.divrem(x, &kq, &kr);
+                    ASSERT_EQ(kq, q.nat()) << dn << " " << xn;
+                    ASSERT_EQ(kr, r.nat()) << dn << " " << xn;
+                    if (xn <= dn)
+                        break;
+                    // The largest multiple of d below x, less one.
+                    mpz_mul(mx, q, md);
+                    mpz_sub_ui(mx, mx, 1);
+                    x = mx.nat();
+                }
+            }
+        }
+    }
+}
+
 TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
     Random rnd;
     for (const Path &path : kPaths) {

@@ -1,0 +1,48 @@
+// Division by a divisor used many times (radix conversion divides every
+// piece of a level by the same power): Barrett's method with a reciprocal
+// paid for once, floor(B^(dn + qn) / d). A quotient is then the top of one
+// product, short by at most a few units, and the remainder one product more.
+#include "kernels/nat.h"
+
+#include <algorithm>
+
+namespace karvo::kernel {
+
+Reciprocal::Reciprocal(View d, size_t dividend_limbs, const Tuning &t)
+    : d_(trimmed(d).begin(), trimmed(d).end()), t_(t) {
+    const size_t dn = d_.size();
+    qn_ = dividend_limbs >= dn ? dividend_limbs - dn + 1 : 1;
+    Nat power(dn + qn_ + 1, 0);
+    power.back() = 1;
+    kernel::divrem(power, d_, &inverse_, nullptr, t);
+}
+
+void Reciprocal::divrem(View x, Nat *q, Nat *r) const {
+    x = trimmed(x); // at most capacity() limbs
+    const size_t dn = d_.size();
+    if (x.size() < dn) {
+        if (q != nullptr)
+            q->clear();
+        if (r != nullptr)
+            r->assign(x.begin(), x.end());
+        return;
+    }
+    // x / B^(dn-1) times B^(dn+k) / d, over B^(k+1), for a quotient of k
+    // limbs: both factors cut toward zero, so the estimate is at most the
+    // quotient. The reciprocal for k is the top of the one kept for qn.
+    const size_t k = x.size() - dn + 1;
+    const View inverse = View(inverse_).subspan(qn_ - k);
+    Nat estimate = mul(x.subspan(dn - 1), inverse, t_);
+    estimate.erase(estimate.begin(), estimate.begin() + std::min(estimate.size(), k + 1));
+    Nat rest = sub(x, mul(estimate, d_, t_));
+    while (compare(rest, d_) >= 0) {
+        rest = sub(rest, d_);
+        estimate = add(estimate, Nat{1});
+    }
+    if (q != nullptr)
+        *q = std::move(estimate);
+    if (r != nullptr)
+        *r = std::move(rest);
+}
+
+} // namespace karvo::kernel

@@ -79,18 +79,24 @@ Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tunin
     std::vector<Nat> level;
     for (size_t i = 0; i < chunks.size(); i += block)
         level.push_back(horner(chunks.data() + i, std::min(block, chunks.size() - i), scale));
-    Nat power = pow(Nat{scale}, block, t);
+    // The block's power of the radix as odd * 2^zeros: the product by its
+    // odd part is the smaller one, the factor of two a shift.
+    const unsigned scale_zeros = unsigned(std::countr_zero(scale));
+    Nat odd = pow(Nat{scale >> scale_zeros}, block, t);
+    uint64_t zeros = uint64_t(scale_zeros) * block;
     while (level.size() > 1) {
         std::vector<Nat> next;
         for (size_t i = 0; i < level.size(); i += 2) {
             if (i + 1 == level.size())
                 next.push_back(std::move(level[i]));
             else
-                next.push_back(add(level[i], mul(level[i + 1], power, t)));
+                next.push_back(add(level[i], shift_left(mul(level[i + 1], odd, t), zeros)));
         }
         level = std::move(next);
-        if (level.size() > 1)
-            power = sqr(power, t);
+        if (level.size() > 1) {
+            odd = sqr(odd, t);
+            zeros *= 2;
+        }
     }
     return level[0];
 }

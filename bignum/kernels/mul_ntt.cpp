@@ -297,26 +297,25 @@ class Transform {
     ntt::ifma::Radix3 radix3_, radix3_inv_;
 };
 
-// The cyclic convolution of a and b (or of a with itself when b is null)
+// x = the cyclic convolution of a and b (or of a with itself when b is null)
 // modulo f's prime, times n R^-2 (R^-1 from each load) and the pointwise
 // product's factor (the transforms leave n): Garner's step takes it out.
-std::vector<Limb> convolve(const Field &f, const Plan &plan, bool vector,
-                           const std::vector<Piece> &a, const std::vector<Piece> *b) {
+void convolve(const Field &f, const Plan &plan, bool vector, const std::vector<Piece> &a,
+              const std::vector<Piece> *b, std::vector<Limb> &x, std::vector<Limb> &scratch) {
     const Transform t(f, plan, vector);
     const size_t n = plan.n;
-    std::vector<Limb> x(n);
+    x.resize(n);
     load(f, a, x.data(), n);
     t.forward(x.data());
     if (b == nullptr) {
         t.pointwise(x.data(), x.data());
     } else {
-        std::vector<Limb> y(n);
-        load(f, *b, y.data(), n);
-        t.forward(y.data());
-        t.pointwise(x.data(), y.data());
+        scratch.resize(n);
+        load(f, *b, scratch.data(), n);
+        t.forward(scratch.data());
+        t.pointwise(x.data(), scratch.data());
     }
     t.inverse(x.data());
-    return x;
 }
 
 // Garner's algorithm: from the residues of a coefficient c, the mixed-radix
@@ -502,10 +501,11 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     const std::vector<Piece> pa = pieces(a, an, plan.bits);
     const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
     const bool vector = runs_vector(set, plan);
-    std::vector<std::vector<Limb>> residues;
+    std::vector<std::vector<Limb>> residues(set.count);
+    std::vector<Limb> scratch;
     for (size_t k = 0; k < set.count; ++k)
-        residues.push_back(
-            convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr));
+        convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr,
+                 residues[k], scratch);
     const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)
         recombine<3>(r, rn, plan, count, garner, residues, false);

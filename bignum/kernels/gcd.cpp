@@ -8,13 +8,11 @@
 #include <utility>
 
 #include "kernels/arith.h"
-#include "kernels/nat.h"
+#include "kernels/gcd.h"
 
 namespace karvo::kernel {
 
 namespace {
-
-using SLimb2 = __int128;
 
 // The leading 126 bits of u, and those of v at the same position (u has at
 // least three limbs): room for the cofactors' additions in signed 128 bits.
@@ -31,14 +29,13 @@ std::pair<SLimb2, SLimb2> leading_bits(const Nat &u, const Nat &v) {
     return {top(u), top(v)};
 }
 
+} // namespace
+
 // Knuth's step L2-L3: the cofactors of the Euclid steps that the leading bits
 // of u >= v determine, kept below 2^63 so that they fit a limb. B == 0 means
-// none: a full division step is needed.
-struct Matrix {
-    SLimb2 A = 1, B = 0, C = 0, D = 1;
-};
-
-Matrix lehmer_matrix(const Nat &u, const Nat &v) {
+// none: a full division step is needed. The true new v lies above
+// (y + min(C, D)) 2^(bit_length(u) - 126), which is what the floor bounds.
+Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor) {
     constexpr SLimb2 kBound = SLimb2(1) << 63;
     Matrix m;
     if (u.size() <= 2 || u.size() != v.size())
@@ -51,9 +48,12 @@ Matrix lehmer_matrix(const Nat &u, const Nat &v) {
         const SLimb2 next_c = m.A - q * m.C, next_d = m.B - q * m.D;
         if (next_c >= kBound || next_c <= -kBound || next_d >= kBound || next_d <= -kBound)
             break;
+        const SLimb2 next_y = x - q * y;
+        if (next_y + std::min(next_c, next_d) < floor)
+            break;
         m.A = std::exchange(m.C, next_c);
         m.B = std::exchange(m.D, next_d);
-        x = std::exchange(y, x - q * y);
+        x = std::exchange(y, next_y);
     }
     return m;
 }
@@ -88,6 +88,8 @@ void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
     normalize(u);
     normalize(v);
 }
+
+namespace {
 
 // X x + Y y for signed coefficients x, y and single-limb cofactors X, Y. In
 // the Euclid sequence the two terms have the same sign, so their magnitudes
@@ -170,11 +172,46 @@ void apply_matrix_to_cofactors(Cofactor &x0, Cofactor &x1, const Matrix &m) {
     x1.negative = negative1 && !x1.mag.empty();
 }
 
+// p x - q y, negated when negate.
+Cofactor sub_products(const Nat &p, const Cofactor &x, const Nat &q, const Cofactor &y, bool negate,
+                      const Tuning &t) {
+    const Nat s = mul(p, x.mag, t), r = mul(q, y.mag, t);
+    const bool s_negative = x.negative != negate, r_negative = y.negative == negate;
+    if (s_negative == r_negative) {
+        Nat sum = add(s, r);
+        const bool negative = s_negative && !sum.empty();
+        return {std::move(sum), negative};
+    }
+    const bool s_larger = compare(s, r) >= 0;
+    Nat d = s_larger ? sub(s, r) : sub(r, s);
+    const bool negative = !d.empty() && (s_larger ? s_negative : r_negative);
+    return {std::move(d), negative};
+}
+
+// (x0, x1) := M^-1 (x0, x1) = det M [[m11, -m01], [-m10, m00]] (x0, x1).
+void apply_half_gcd(Cofactor &x0, Cofactor &x1, const HalfGcdMatrix &h, const Tuning &t) {
+    const auto &[r0, r1] = h.m;
+    Cofactor next0 = sub_products(r1[1], x0, r0[1], x1, h.odd, t);
+    x1 = sub_products(r0[0], x1, r1[0], x0, h.odd, t);
+    x0 = std::move(next0);
+}
+
 // The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
 // cofactors, it carries those of a alongside: u = a x0, v = a x1 (mod b).
+// From Tuning::hgcd limbs the half-gcd halves the numbers at a time; when it
+// finds nothing to do, the next quotient is large and one division takes it.
 void euclid(Nat &u, Nat &v, Cofactor *x0, Cofactor *x1, const Tuning &t) {
     while (!v.empty()) {
-        const Matrix m = lehmer_matrix(u, v);
+        const bool large = v.size() >= t.hgcd;
+        if (large) {
+            const HalfGcdMatrix h = hgcd(u, v, t);
+            if (!h.identity()) {
+                if (x0)
+                    apply_half_gcd(*x0, *x1, h, t);
+                continue;
+            }
+        }
+        const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
         if (m.B == 0) {
             Nat q, r;
             divrem(u, v, x0 ? &q : nullptr, &r, t);

@@ -1,0 +1,170 @@
+// Half-gcd, subquadratic (Thull and Yap; Möller's arrangement): for a > b of
+// n bits, the Euclid steps that keep b at least 2^s, s = n/2 + 1, are found by
+// two recursive calls on numbers of about n/2 bits, each on the top bits of
+// the current pair, whose matrices are applied to the low bits with the fast
+// multiplication. O(M(n) log n) in all. Below Tuning::hgcd limbs the steps are
+// Lehmer's, with a floor that keeps them from passing 2^s.
+//
+// A call on the top bits of (a, b) yields true Euclid quotients of (a, b)
+// whenever the pair it reduces to stays in order: with every entry of M
+// positive, (a, b) = M (u, v) and u > v > 0, the continued fraction of a / b
+// begins with M's quotients. The size bounds below keep both numbers above
+// 2^s; when the low bits put them out of order, only the last quotient was
+// wrong and that step is undone. So each matrix here is a product of textbook
+// steps, and the extended gcd's cofactors stay the textbook ones.
+#include <utility>
+
+#include "kernels/gcd.h"
+
+namespace karvo::kernel {
+
+namespace {
+
+Nat mul_add(View x, View p, View y, View q, const Tuning &t) {
+    return add(mul(x, p, t), mul(y, q, t));
+}
+
+// M := M [[q, 1], [1, 0]]
+void push_quotient(HalfGcdMatrix &m, const Nat &q, const Tuning &t) {
+    for (auto &row : m.m)
+        row[1] = std::exchange(row[0], add(mul(row[0], q, t), row[1]));
+    m.odd = !m.odd;
+}
+
+// M := M N
+void push_matrix(HalfGcdMatrix &m, const HalfGcdMatrix &n, const Tuning &t) {
+    for (auto &row : m.m) {
+        Nat first = mul_add(row[0], n.m[0][0], row[1], n.m[1][0], t);
+        row[1] = mul_add(row[0], n.m[0][1], row[1], n.m[1][1], t);
+        row[0] = std::move(first);
+    }
+    m.odd = m.odd != n.odd;
+}
+
+// M := M L^-1 for a Lehmer matrix L, whose inverse is [[|D|, |B|], [|C|, |A|]].
+void push_lehmer(HalfGcdMatrix &m, const Matrix &l, const Tuning &t) {
+    auto mag = [](SLimb2 k) { return Nat{Limb(k < 0 ? -k : k)}; };
+    HalfGcdMatrix n;
+    n.m[0][0] = mag(l.D);
+    n.m[0][1] = mag(l.B);
+    n.m[1][0] = mag(l.C);
+    n.m[1][1] = mag(l.A);
+    for (auto &row : n.m)
+        for (Nat &e : row)
+            normalize(e);
+    n.odd = l.A * l.D - l.B * l.C < 0;
+    push_matrix(m, n, t);
+}
+
+// One or more Euclid steps whose new b stays at least 2^s; false if the next
+// remainder is below it.
+bool step(Nat &a, Nat &b, uint64_t s, HalfGcdMatrix &m, const Tuning &t) {
+    // Lehmer's matrix comes from a's top 126 bits: b > floor 2^(bits - 126).
+    if (a.size() >= 3) {
+        const uint64_t shift = bit_length(a) - 126;
+        const SLimb2 floor = s <= shift ? 1 : SLimb2(1) << std::min<uint64_t>(s - shift, 126);
+        const Matrix l = lehmer_matrix(a, b, floor);
+        if (l.B != 0) {
+            apply_matrix(a, b, l);
+            push_lehmer(m, l, t);
+            return true;
+        }
+    }
+    Nat q, r;
+    divrem(a, b, &q, &r, t);
+    if (bit_length(r) <= s)
+        return false;
+    a = std::exchange(b, std::move(r));
+    push_quotient(m, q, t);
+    return true;
+}
+
+// The last quotient q of M = M' [[q, 1], [1, 0]], M != I. Each row of M is q
+// times that of M' plus the other entry of M'; the quotient of the entries
+// overshoots q only where M' is [[1, 1], [1, 0]] (first row) or
+// [[x, 1], [1, 0]] [[1, 1], [1, 0]] (second row), so the smaller one is q.
+Nat last_quotient(const HalfGcdMatrix &m, const Tuning &t) {
+    if (m.m[1][1].empty())
+        return m.m[0][0];
+    Nat q0, q1;
+    divrem(m.m[0][0], m.m[0][1], &q0, nullptr, t);
+    divrem(m.m[1][0], m.m[1][1], &q1, nullptr, t);
+    return compare(q0, q1) <= 0 ? q0 : q1;
+}
+
+// Undoes the last step: M := M [[q, 1], [1, 0]]^-1, (a, b) := (q a + b, a).
+void undo_step(HalfGcdMatrix &m, Nat &a, Nat &b, const Tuning &t) {
+    const Nat q = last_quotient(m, t);
+    for (auto &row : m.m) {
+        Nat other = sub(row[0], mul(q, row[1], t));
+        row[0] = std::move(row[1]);
+        row[1] = std::move(other);
+    }
+    m.odd = !m.odd;
+    b = std::exchange(a, add(mul(q, a, t), b));
+}
+
+Nat low_bits(const Nat &a, uint64_t p) {
+    const size_t limbs = std::min<size_t>(a.size(), (p + kLimbBits - 1) / kLimbBits);
+    Nat r(a.begin(), a.begin() + long(limbs));
+    if (limbs * kLimbBits > p)
+        r.back() &= (Limb(1) << (p % kLimbBits)) - 1;
+    normalize(r);
+    return r;
+}
+
+// hi 2^p + (x - y), or minus (x - y) when negate; the result is known to be
+// positive.
+Nat rejoin(const Nat &hi, uint64_t p, const Nat &x, const Nat &y, bool negate) {
+    Nat r = shift_left(hi, p);
+    const bool x_larger = compare(x, y) >= 0;
+    const Nat d = x_larger ? sub(x, y) : sub(y, x);
+    return x_larger != negate ? add(r, d) : sub(r, d);
+}
+
+// The half-gcd of the bits of (a, b) above bit p, applied to the whole pair:
+// M^-1 (a, b) = 2^p M^-1 (a_hi, b_hi) + M^-1 (a_lo, b_lo). With n1 bits in
+// a_hi and s1 = n1/2 + 1, the entries of M are below 2^(n1 - s1) <= 2^(s1 - 1)
+// while b_hi >= 2^s1, so both results exceed 2^(p + s1 - 1).
+HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
+    Nat a_hi = shift_right(a, p), b_hi = shift_right(b, p);
+    if (compare(a_hi, b_hi) <= 0)
+        return {};
+    HalfGcdMatrix m = hgcd(a_hi, b_hi, t);
+    if (m.identity())
+        return m;
+    const Nat a_lo = low_bits(a, p), b_lo = low_bits(b, p);
+    const auto &[r0, r1] = m.m;
+    a = rejoin(a_hi, p, mul(r1[1], a_lo, t), mul(r0[1], b_lo, t), m.odd);
+    b = rejoin(b_hi, p, mul(r0[0], b_lo, t), mul(r1[0], a_lo, t), m.odd);
+    if (compare(a, b) <= 0)
+        undo_step(m, a, b, t);
+    return m;
+}
+
+} // namespace
+
+HalfGcdMatrix hgcd(Nat &a, Nat &b, const Tuning &t) {
+    const uint64_t n = bit_length(a), s = n / 2 + 1;
+    HalfGcdMatrix m;
+    if (bit_length(b) <= s)
+        return m;
+    if (a.size() >= t.hgcd) {
+        // The top n - s bits give b >= 2^s; steps then bring a to 3n/4 bits.
+        m = reduce_top(a, b, s, t);
+        while (bit_length(a) > 3 * n / 4 + 1)
+            if (!step(a, b, s, m, t))
+                return m;
+        // The top 2k - 2s - 1 bits of a of k bits reduce it to about s bits;
+        // p + s1 - 1 = s keeps b >= 2^s.
+        const uint64_t k = bit_length(a);
+        const HalfGcdMatrix m2 = reduce_top(a, b, 2 * s - k + 1, t);
+        if (!m2.identity())
+            push_matrix(m, m2, t);
+    }
+    while (step(a, b, s, m, t)) {
+    }
+    return m;
+}
+
+} // namespace karvo::kernel

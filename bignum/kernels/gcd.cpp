@@ -89,6 +89,27 @@ void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
     normalize(v);
 }
 
+void mul_pair(Nat &x, Nat &y, Limb a, Limb b, Limb c, Limb d) {
+    const size_t n = std::max(x.size(), y.size());
+    x.resize(n + 1, 0);
+    y.resize(n + 1, 0);
+    Limb carry_a = 0, carry_b = 0, carry_c = 0, carry_d = 0;
+    for (size_t i = 0; i <= n; ++i) {
+        const Limb s = x[i], t = y[i];
+        const DLimb ta = DLimb(s) * a + carry_a, tc = DLimb(s) * c + carry_c;
+        const DLimb tb = DLimb(t) * b + Limb(ta) + carry_b;
+        const DLimb td = DLimb(t) * d + Limb(tc) + carry_d;
+        x[i] = Limb(tb);
+        y[i] = Limb(td);
+        carry_a = Limb(ta >> kLimbBits);
+        carry_c = Limb(tc >> kLimbBits);
+        carry_b = Limb(tb >> kLimbBits);
+        carry_d = Limb(td >> kLimbBits);
+    }
+    normalize(x);
+    normalize(y);
+}
+
 namespace {
 
 // X x + Y y for signed coefficients x, y and single-limb cofactors X, Y. In
@@ -149,25 +170,7 @@ void apply_matrix_to_cofactors(Cofactor &x0, Cofactor &x1, const Matrix &m) {
     };
     const bool negative0 = sign(m.A, m.B), negative1 = sign(m.C, m.D);
     auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
-    const Limb a = mag(m.A), b = mag(m.B), c = mag(m.C), d = mag(m.D);
-    const size_t n = std::max(x0.mag.size(), x1.mag.size());
-    x0.mag.resize(n + 1, 0);
-    x1.mag.resize(n + 1, 0);
-    Limb carry_a = 0, carry_b = 0, carry_c = 0, carry_d = 0;
-    for (size_t i = 0; i <= n; ++i) {
-        const Limb s = x0.mag[i], t = x1.mag[i];
-        const DLimb ta = DLimb(s) * a + carry_a, tc = DLimb(s) * c + carry_c;
-        const DLimb tb = DLimb(t) * b + Limb(ta) + carry_b;
-        const DLimb td = DLimb(t) * d + Limb(tc) + carry_d;
-        x0.mag[i] = Limb(tb);
-        x1.mag[i] = Limb(td);
-        carry_a = Limb(ta >> kLimbBits);
-        carry_c = Limb(tc >> kLimbBits);
-        carry_b = Limb(tb >> kLimbBits);
-        carry_d = Limb(td >> kLimbBits);
-    }
-    normalize(x0.mag);
-    normalize(x1.mag);
+    mul_pair(x0.mag, x1.mag, mag(m.A), mag(m.B), mag(m.C), mag(m.D));
     x0.negative = negative0 && !x0.mag.empty();
     x1.negative = negative1 && !x1.mag.empty();
 }
@@ -196,34 +199,42 @@ void apply_half_gcd(Cofactor &x0, Cofactor &x1, const HalfGcdMatrix &h, const Tu
     x0 = std::move(next0);
 }
 
+// Steps taken on u and v, carried to their cofactors.
+class CofactorSink final : public StepSink {
+  public:
+    CofactorSink(Cofactor &x0, Cofactor &x1, const Tuning &t) : x0_(x0), x1_(x1), t_(t) {}
+    void quotient(const Nat &q) override { // x0 - q x1
+        Cofactor next = combine_signed(x0_, 1, {mul(q, x1_.mag, t_), x1_.negative}, -1);
+        x0_ = std::exchange(x1_, std::move(next));
+    }
+    void lehmer(const Matrix &l) override { apply_matrix_to_cofactors(x0_, x1_, l); }
+    void steps(const HalfGcdMatrix &m) override { apply_half_gcd(x0_, x1_, m, t_); }
+
+  private:
+    Cofactor &x0_, &x1_;
+    const Tuning &t_;
+};
+
 // The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
-// cofactors, it carries those of a alongside: u = a x0, v = a x1 (mod b).
+// a sink, it carries the cofactors of a alongside: u = a x0, v = a x1 (mod b).
 // From Tuning::hgcd limbs the half-gcd halves the numbers at a time; when it
 // finds nothing to do, the next quotient is large and one division takes it.
-void euclid(Nat &u, Nat &v, Cofactor *x0, Cofactor *x1, const Tuning &t) {
+void euclid(Nat &u, Nat &v, CofactorSink *sink, const Tuning &t) {
     while (!v.empty()) {
         const bool large = v.size() >= t.hgcd;
-        if (large) {
-            const HalfGcdMatrix h = hgcd(u, v, t);
-            if (!h.identity()) {
-                if (x0)
-                    apply_half_gcd(*x0, *x1, h, t);
-                continue;
-            }
-        }
+        if (large && hgcd(u, v, t, sink))
+            continue;
         const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
         if (m.B == 0) {
             Nat q, r;
-            divrem(u, v, x0 ? &q : nullptr, &r, t);
+            divrem(u, v, sink ? &q : nullptr, &r, t);
             u = std::exchange(v, std::move(r));
-            if (x0) { // x0 - q x1
-                Cofactor next = combine_signed(*x0, 1, {mul(q, x1->mag, t), x1->negative}, -1);
-                *x0 = std::exchange(*x1, std::move(next));
-            }
+            if (sink)
+                sink->quotient(q);
         } else {
             apply_matrix(u, v, m);
-            if (x0)
-                apply_matrix_to_cofactors(*x0, *x1, m);
+            if (sink)
+                sink->lehmer(m);
         }
     }
 }
@@ -234,7 +245,7 @@ Nat gcd(View a, View b, const Tuning &t) {
     Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
     if (compare(u, v) < 0)
         std::swap(u, v);
-    euclid(u, v, nullptr, nullptr, t);
+    euclid(u, v, nullptr, t);
     return u;
 }
 
@@ -248,7 +259,8 @@ Bezout gcdext(View a, View b, const Tuning &t) {
         std::swap(u, v);
         std::swap(x0, x1);
     }
-    euclid(u, v, &x0, &x1, t);
+    CofactorSink sink(x0, x1, t);
+    euclid(u, v, &sink, t);
     Bezout result{std::move(u), std::move(x0), {}};
     if (!b_nat.empty()) {
         // b y = g - a x

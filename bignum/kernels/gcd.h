@@ -20,6 +20,8 @@ inline constexpr SLimb2 kNoFloor = -(SLimb2(1) << 126);
 Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor = kNoFloor);
 // Applies m to u and v of the same length.
 void apply_matrix(Nat &u, Nat &v, const Matrix &m);
+// (x, y) := (a x + b y, c x + d y).
+void mul_pair(Nat &x, Nat &y, Limb a, Limb b, Limb c, Limb d);
 
 // The product of the steps' matrices [[q, 1], [1, 0]]: with (a, b) the
 // numbers before the steps and (u, v) after them, (a, b) = M (u, v).
@@ -29,9 +31,19 @@ struct HalfGcdMatrix {
     bool identity() const { return m[0][1].empty(); }
 };
 
-// For a > b: Euclid steps on (a, b) in place while b stays at least 2^s, for
-// s = bit_length(a) / 2 + 1, and the matrix of the steps taken (possibly
-// none).
-HalfGcdMatrix hgcd(Nat &a, Nat &b, const Tuning &t);
+// Receives the Euclid steps that hgcd takes, in order.
+class StepSink {
+  public:
+    virtual void quotient(const Nat &q) = 0;        // one step
+    virtual void lehmer(const Matrix &l) = 0;       // the steps of a Lehmer matrix
+    virtual void steps(const HalfGcdMatrix &m) = 0; // the steps of a product
+  protected:
+    ~StepSink() = default;
+};
+
+// For a > b: Euclid steps on (a, b) in place while the next remainder is at
+// least 2^s, for s = bit_length(a) / 2 + 1, each handed to sink unless it is
+// null. Returns whether there were any.
+bool hgcd(Nat &a, Nat &b, const Tuning &t, StepSink *sink);
 
 } // namespace karvo::kernel

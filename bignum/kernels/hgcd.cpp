@@ -42,23 +42,28 @@ void push_matrix(HalfGcdMatrix &m, const HalfGcdMatrix &n, const Tuning &t) {
 }
 
 // M := M L^-1 for a Lehmer matrix L, whose inverse is [[|D|, |B|], [|C|, |A|]].
-void push_lehmer(HalfGcdMatrix &m, const Matrix &l, const Tuning &t) {
-    auto mag = [](SLimb2 k) { return Nat{Limb(k < 0 ? -k : k)}; };
-    HalfGcdMatrix n;
-    n.m[0][0] = mag(l.D);
-    n.m[0][1] = mag(l.B);
-    n.m[1][0] = mag(l.C);
-    n.m[1][1] = mag(l.A);
-    for (auto &row : n.m)
-        for (Nat &e : row)
-            normalize(e);
-    n.odd = l.A * l.D - l.B * l.C < 0;
-    push_matrix(m, n, t);
+void push_lehmer(HalfGcdMatrix &m, const Matrix &l) {
+    auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
+    for (auto &row : m.m)
+        mul_pair(row[0], row[1], mag(l.D), mag(l.C), mag(l.B), mag(l.A));
+    m.odd = m.odd != (l.A * l.D - l.B * l.C < 0);
 }
+
+class MatrixSink final : public StepSink {
+  public:
+    explicit MatrixSink(const Tuning &t) : t_(t) {}
+    void quotient(const Nat &q) override { push_quotient(m, q, t_); }
+    void lehmer(const Matrix &l) override { push_lehmer(m, l); }
+    void steps(const HalfGcdMatrix &n) override { push_matrix(m, n, t_); }
+    HalfGcdMatrix m;
+
+  private:
+    const Tuning &t_;
+};
 
 // One or more Euclid steps whose new b stays at least 2^s; false if the next
 // remainder is below it.
-bool step(Nat &a, Nat &b, uint64_t s, HalfGcdMatrix &m, const Tuning &t) {
+bool step(Nat &a, Nat &b, uint64_t s, StepSink *sink, const Tuning &t) {
     // Lehmer's matrix comes from a's top 126 bits: b > floor 2^(bits - 126).
     if (a.size() >= 3) {
         const uint64_t shift = bit_length(a) - 126;
@@ -66,7 +71,8 @@ bool step(Nat &a, Nat &b, uint64_t s, HalfGcdMatrix &m, const Tuning &t) {
         const Matrix l = lehmer_matrix(a, b, floor);
         if (l.B != 0) {
             apply_matrix(a, b, l);
-            push_lehmer(m, l, t);
+            if (sink)
+                sink->lehmer(l);
             return true;
         }
     }
@@ -75,7 +81,8 @@ bool step(Nat &a, Nat &b, uint64_t s, HalfGcdMatrix &m, const Tuning &t) {
     if (bit_length(r) <= s)
         return false;
     a = std::exchange(b, std::move(r));
-    push_quotient(m, q, t);
+    if (sink)
+        sink->quotient(q);
     return true;
 }
 
@@ -130,9 +137,10 @@ HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
     Nat a_hi = shift_right(a, p), b_hi = shift_right(b, p);
     if (compare(a_hi, b_hi) <= 0)
         return {};
-    HalfGcdMatrix m = hgcd(a_hi, b_hi, t);
-    if (m.identity())
-        return m;
+    MatrixSink sink(t);
+    if (!hgcd(a_hi, b_hi, t, &sink))
+        return {};
+    HalfGcdMatrix &m = sink.m;
     const Nat a_lo = low_bits(a, p), b_lo = low_bits(b, p);
     const auto &[r0, r1] = m.m;
     a = rejoin(a_hi, p, mul(r1[1], a_lo, t), mul(r0[1], b_lo, t), m.odd);
@@ -144,27 +152,29 @@ HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
 
 } // namespace
 
-HalfGcdMatrix hgcd(Nat &a, Nat &b, const Tuning &t) {
+bool hgcd(Nat &a, Nat &b, const Tuning &t, StepSink *sink) {
     const uint64_t n = bit_length(a), s = n / 2 + 1;
-    HalfGcdMatrix m;
     if (bit_length(b) <= s)
-        return m;
+        return false;
+    bool any = false;
+    auto take = [&](const HalfGcdMatrix &m) {
+        if (!m.identity() && sink)
+            sink->steps(m);
+        any = any || !m.identity();
+    };
     if (a.size() >= t.hgcd) {
         // The top n - s bits give b >= 2^s; steps then bring a to 3n/4 bits.
-        m = reduce_top(a, b, s, t);
-        while (bit_length(a) > 3 * n / 4 + 1)
-            if (!step(a, b, s, m, t))
-                return m;
+        take(reduce_top(a, b, s, t));
+        for (; bit_length(a) > 3 * n / 4 + 1; any = true)
+            if (!step(a, b, s, sink, t))
+                return any;
         // The top 2k - 2s - 1 bits of a of k bits reduce it to about s bits;
         // p + s1 - 1 = s keeps b >= 2^s.
-        const uint64_t k = bit_length(a);
-        const HalfGcdMatrix m2 = reduce_top(a, b, 2 * s - k + 1, t);
-        if (!m2.identity())
-            push_matrix(m, m2, t);
+        take(reduce_top(a, b, 2 * s - bit_length(a) + 1, t));
     }
-    while (step(a, b, s, m, t)) {
+    for (; step(a, b, s, sink, t); any = true) {
     }
-    return m;
+    return any;
 }
 
 } // namespace karvo::kernel

@@ -41,9 +41,25 @@ Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor) {
     if (u.size() <= 2 || u.size() != v.size())
         return m;
     auto [x, y] = leading_bits(u, v);
-    while (y + m.C != 0 && y + m.D != 0) {
-        const SLimb2 q = (x + m.A) / (y + m.C);
-        if (q != (x + m.B) / (y + m.D))
+    while (true) {
+        // The quotient must be that of both x + A by y + C and x + B by y + D.
+        const SLimb2 num = x + m.A, den = y + m.C, other_den = y + m.D;
+        if (num < 0 || den <= 0 || other_den <= 0)
+            break;
+        // Mostly small: a few subtractions instead of a division.
+        SLimb2 q = 0, r = num;
+        for (; q < 3 && r >= den; ++q)
+            r -= den;
+        if (r >= den) {
+            const SLimb2 more = r / den;
+            q += more;
+            r -= more * den;
+        }
+        if (q == 0 || q >= kBound)
+            break;
+        // (x + B) - q (y + D), from r without a second division.
+        const SLimb2 other_r = r + (m.B - m.A) - q * (m.D - m.C);
+        if (other_r < 0 || other_r >= other_den)
             break;
         const SLimb2 next_c = m.A - q * m.C, next_d = m.B - q * m.D;
         if (next_c >= kBound || next_c <= -kBound || next_d >= kBound || next_d <= -kBound)
@@ -209,6 +225,7 @@ class CofactorSink final : public StepSink {
     }
     void lehmer(const Matrix &l) override { apply_matrix_to_cofactors(x0_, x1_, l); }
     void steps(const HalfGcdMatrix &m) override { apply_half_gcd(x0_, x1_, m, t_); }
+    size_t cofactor_size() const { return std::max(x0_.mag.size(), x1_.mag.size()); }
 
   private:
     Cofactor &x0_, &x1_;
@@ -222,8 +239,17 @@ class CofactorSink final : public StepSink {
 void euclid(Nat &u, Nat &v, CofactorSink *sink, const Tuning &t) {
     while (!v.empty()) {
         const bool large = v.size() >= t.hgcd;
-        if (large && hgcd(u, v, t, sink))
+        if (large && sink && sink->cofactor_size() >= u.size()) {
+            // Cofactors longer than the matrix: one product of the steps
+            // costs less than applying them one piece at a time.
+            MatrixSink steps(t);
+            if (hgcd(u, v, t, &steps)) {
+                sink->steps(steps.m);
+                continue;
+            }
+        } else if (large && hgcd(u, v, t, sink)) {
             continue;
+        }
         const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
         if (m.B == 0) {
             Nat q, r;

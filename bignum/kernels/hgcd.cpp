@@ -49,18 +49,6 @@ void push_lehmer(HalfGcdMatrix &m, const Matrix &l) {
     m.odd = m.odd != (l.A * l.D - l.B * l.C < 0);
 }
 
-class MatrixSink final : public StepSink {
-  public:
-    explicit MatrixSink(const Tuning &t) : t_(t) {}
-    void quotient(const Nat &q) override { push_quotient(m, q, t_); }
-    void lehmer(const Matrix &l) override { push_lehmer(m, l); }
-    void steps(const HalfGcdMatrix &n) override { push_matrix(m, n, t_); }
-    HalfGcdMatrix m;
-
-  private:
-    const Tuning &t_;
-};
-
 // One or more Euclid steps whose new b stays at least 2^s; false if the next
 // remainder is below it.
 bool step(Nat &a, Nat &b, uint64_t s, StepSink *sink, const Tuning &t) {
@@ -151,6 +139,15 @@ HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
 }
 
 } // namespace
+
+void MatrixSink::quotient(const Nat &q) { push_quotient(m, q, t_); }
+void MatrixSink::lehmer(const Matrix &l) { push_lehmer(m, l); }
+void MatrixSink::steps(const HalfGcdMatrix &n) {
+    if (m.identity())
+        m = n;
+    else
+        push_matrix(m, n, t_);
+}
 
 bool hgcd(Nat &a, Nat &b, const Tuning &t, StepSink *sink) {
     const uint64_t n = bit_length(a), s = n / 2 + 1;

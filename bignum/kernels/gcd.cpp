@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "kernels/arith.h"
 #include "kernels/gcd.h"
@@ -128,128 +130,58 @@ void mul_pair(Nat &x, Nat &y, Limb a, Limb b, Limb c, Limb d) {
 
 namespace {
 
-// X x + Y y for signed coefficients x, y and single-limb cofactors X, Y. In
-// the Euclid sequence the two terms have the same sign, so their magnitudes
-// add up in one pass; other signs take the general path.
-Cofactor combine_signed(const Cofactor &x, SLimb2 X, const Cofactor &y, SLimb2 Y) {
-    const Limb p = Limb(X < 0 ? -X : X), q = Limb(Y < 0 ? -Y : Y);
-    const bool x_term_negative = x.negative != (X < 0), y_term_negative = y.negative != (Y < 0);
-    const bool x_zero = x.mag.empty() || p == 0, y_zero = y.mag.empty() || q == 0;
-    if (x_zero || y_zero || x_term_negative == y_term_negative) {
-        const size_t n = std::max(x.mag.size(), y.mag.size());
-        Nat r(n + 1, 0);
-        Limb carry = 0, carry2 = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const DLimb t = DLimb(i < x.mag.size() ? x.mag[i] : 0) * p + carry;
-            const DLimb u = DLimb(i < y.mag.size() ? y.mag[i] : 0) * q + Limb(t) + carry2;
-            r[i] = Limb(u);
-            carry = Limb(t >> kLimbBits);
-            carry2 = Limb(u >> kLimbBits);
-        }
-        r[n] = carry + carry2;
-        normalize(r);
-        const bool negative = !r.empty() && (x_zero ? y_term_negative : x_term_negative);
-        return {std::move(r), negative};
-    }
-    auto term = [](const Cofactor &c, Limb k, bool negative) {
-        Nat t(c.mag.size() + 1, 0);
-        t[c.mag.size()] = mul_1(t.data(), c.mag.data(), c.mag.size(), k);
-        normalize(t);
-        return Cofactor{std::move(t), negative};
-    };
-    const Cofactor s = term(x, p, x_term_negative), t = term(y, q, y_term_negative);
-    const bool s_larger = compare(s.mag, t.mag) >= 0;
-    Nat d = s_larger ? sub(s.mag, t.mag) : sub(t.mag, s.mag);
-    const bool negative = !d.empty() && (s_larger ? s.negative : t.negative);
-    return {std::move(d), negative};
-}
-
-// (x0, x1) := (A x0 + B x1, C x0 + D x1) for the cofactors. In the Euclid
-// sequence both terms of a row have the same sign, so magnitudes add and both
-// rows go in one pass; otherwise each row takes the general path.
-void apply_matrix_to_cofactors(Cofactor &x0, Cofactor &x1, const Matrix &m) {
-    auto same_signs = [&](SLimb2 X, SLimb2 Y) {
-        const bool zero0 = x0.mag.empty() || X == 0, zero1 = x1.mag.empty() || Y == 0;
-        return zero0 || zero1 || (x0.negative != (X < 0)) == (x1.negative != (Y < 0));
-    };
-    if (!same_signs(m.A, m.B) || !same_signs(m.C, m.D)) {
-        Cofactor n0 = combine_signed(x0, m.A, x1, m.B);
-        x1 = combine_signed(x0, m.C, x1, m.D);
-        x0 = std::move(n0);
-        return;
-    }
-    // The sign of a row: that of whichever term is not zero.
-    auto sign = [&](SLimb2 X, SLimb2 Y) {
-        if (!x0.mag.empty() && X != 0)
-            return x0.negative != (X < 0);
-        return !x1.mag.empty() && Y != 0 && x1.negative != (Y < 0);
-    };
-    const bool negative0 = sign(m.A, m.B), negative1 = sign(m.C, m.D);
-    auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
-    mul_pair(x0.mag, x1.mag, mag(m.A), mag(m.B), mag(m.C), mag(m.D));
-    x0.negative = negative0 && !x0.mag.empty();
-    x1.negative = negative1 && !x1.mag.empty();
-}
-
-// p x - q y, negated when negate.
-Cofactor sub_products(const Nat &p, const Cofactor &x, const Nat &q, const Cofactor &y, bool negate,
-                      const Tuning &t) {
-    const Nat s = mul(p, x.mag, t), r = mul(q, y.mag, t);
-    const bool s_negative = x.negative != negate, r_negative = y.negative == negate;
-    if (s_negative == r_negative) {
-        Nat sum = add(s, r);
-        const bool negative = s_negative && !sum.empty();
-        return {std::move(sum), negative};
-    }
-    const bool s_larger = compare(s, r) >= 0;
-    Nat d = s_larger ? sub(s, r) : sub(r, s);
-    const bool negative = !d.empty() && (s_larger ? s_negative : r_negative);
-    return {std::move(d), negative};
-}
-
-// (x0, x1) := M^-1 (x0, x1) = det M [[m11, -m01], [-m10, m00]] (x0, x1).
-void apply_half_gcd(Cofactor &x0, Cofactor &x1, const HalfGcdMatrix &h, const Tuning &t) {
-    const auto &[r0, r1] = h.m;
-    Cofactor next0 = sub_products(r1[1], x0, r0[1], x1, h.odd, t);
-    x1 = sub_products(r0[0], x1, r1[0], x0, h.odd, t);
-    x0 = std::move(next0);
-}
-
-// Steps taken on u and v, carried to their cofactors.
-class CofactorSink final : public StepSink {
+// The steps as a list of matrices whose product P is the whole sequence,
+// (a, b) = P (g, 0), so that the textbook cofactors are det P (P11, -P01).
+// P's second column is multiplied out from the right, where the factors are
+// smallest: one pass over two numbers for a Lehmer matrix, balanced products
+// for the half-gcd's.
+class ProductSink final : public StepSink {
   public:
-    CofactorSink(Cofactor &x0, Cofactor &x1, const Tuning &t) : x0_(x0), x1_(x1), t_(t) {}
-    void quotient(const Nat &q) override { // x0 - q x1
-        Cofactor next = combine_signed(x0_, 1, {mul(q, x1_.mag, t_), x1_.negative}, -1);
-        x0_ = std::exchange(x1_, std::move(next));
+    explicit ProductSink(const Tuning &t) : t_(t) {}
+    void quotient(const Nat &q) override { pieces_.emplace_back(q); }
+    void lehmer(const Matrix &l) override { pieces_.emplace_back(l); }
+    void steps(const HalfGcdMatrix &m) override { pieces_.emplace_back(m); }
+    // (P01, P11), and whether det P is -1.
+    std::pair<Nat, Nat> second_column(bool &odd) const {
+        Nat p0, p1{1};
+        odd = false;
+        auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
+        for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it) {
+            if (const Matrix *l = std::get_if<Matrix>(&*it)) { // L^-1 = [[|D|, |B|], [|C|, |A|]]
+                mul_pair(p0, p1, mag(l->D), mag(l->B), mag(l->C), mag(l->A));
+                odd = odd != (l->A * l->D - l->B * l->C < 0);
+            } else if (const Nat *q = std::get_if<Nat>(&*it)) { // [[q, 1], [1, 0]]
+                if (q->size() == 1)
+                    mul_pair(p0, p1, (*q)[0], 1, 1, 0);
+                else
+                    p1 = std::exchange(p0, add(mul(*q, p0, t_), p1));
+                odd = !odd;
+            } else {
+                const auto &m = std::get<HalfGcdMatrix>(*it);
+                const auto &[r0, r1] = m.m;
+                Nat next0 = add(mul(r0[0], p0, t_), mul(r0[1], p1, t_));
+                p1 = add(mul(r1[0], p0, t_), mul(r1[1], p1, t_));
+                p0 = std::move(next0);
+                odd = odd != m.odd;
+            }
+        }
+        return {std::move(p0), std::move(p1)};
     }
-    void lehmer(const Matrix &l) override { apply_matrix_to_cofactors(x0_, x1_, l); }
-    void steps(const HalfGcdMatrix &m) override { apply_half_gcd(x0_, x1_, m, t_); }
-    size_t cofactor_size() const { return std::max(x0_.mag.size(), x1_.mag.size()); }
 
   private:
-    Cofactor &x0_, &x1_;
+    std::vector<std::variant<Matrix, Nat, HalfGcdMatrix>> pieces_;
     const Tuning &t_;
 };
 
-// The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
-// a sink, it carries the cofactors of a alongside: u = a x0, v = a x1 (mod b).
-// From Tuning::hgcd limbs the half-gcd halves the numbers at a time; when it
-// finds nothing to do, the next quotient is large and one division takes it.
-void euclid(Nat &u, Nat &v, CofactorSink *sink, const Tuning &t) {
+// The Euclid sequence from u >= v down to v = 0, leaving the gcd in u, its
+// steps handed to the sink if there is one. From Tuning::hgcd limbs the
+// half-gcd halves the numbers at a time; when it finds nothing to do, the
+// next quotient is large and one division takes it.
+void euclid(Nat &u, Nat &v, StepSink *sink, const Tuning &t) {
     while (!v.empty()) {
         const bool large = v.size() >= t.hgcd;
-        if (large && sink && sink->cofactor_size() >= u.size()) {
-            // Cofactors longer than the matrix: one product of the steps
-            // costs less than applying them one piece at a time.
-            MatrixSink steps(t);
-            if (hgcd(u, v, t, &steps)) {
-                sink->steps(steps.m);
-                continue;
-            }
-        } else if (large && hgcd(u, v, t, sink)) {
+        if (large && hgcd(u, v, t, sink))
             continue;
-        }
         const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
         if (m.B == 0) {
             Nat q, r;
@@ -275,28 +207,21 @@ Nat gcd(View a, View b, const Tuning &t) {
     return u;
 }
 
-// The cofactor of b comes at the end from y = (g - a x) / b.
 Bezout gcdext(View a, View b, const Tuning &t) {
-    const Nat a_nat(trimmed(a).begin(), trimmed(a).end()),
-        b_nat(trimmed(b).begin(), trimmed(b).end());
-    Nat u = a_nat, v = b_nat;
-    Cofactor x0{{1}, false}, x1{{}, false};
-    if (compare(u, v) < 0) { // the first step's quotient is 0
+    Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
+    const bool swapped = compare(u, v) < 0; // the first step's quotient is 0
+    if (swapped)
         std::swap(u, v);
-        std::swap(x0, x1);
-    }
-    CofactorSink sink(x0, x1, t);
+    ProductSink sink(t);
     euclid(u, v, &sink, t);
-    Bezout result{std::move(u), std::move(x0), {}};
-    if (!b_nat.empty()) {
-        // b y = g - a x
-        const Nat ax = mul(a_nat, result.x.mag, t);
-        Cofactor rhs = combine_signed({result.g, false}, 1, {ax, result.x.negative}, -1);
-        Nat y;
-        divrem(rhs.mag, b_nat, &y, nullptr, t);
-        result.y = {std::move(y), rhs.negative && !rhs.mag.empty()};
+    bool odd = false;
+    auto [p01, p11] = sink.second_column(odd);
+    if (swapped) { // P = [[0, 1], [1, 0]] P'
+        std::swap(p01, p11);
+        odd = !odd;
     }
-    return result;
+    const bool x_negative = odd && !p11.empty(), y_negative = !odd && !p01.empty();
+    return {std::move(u), {std::move(p11), x_negative}, {std::move(p01), y_negative}};
 }
 
 } // namespace karvo::kernel

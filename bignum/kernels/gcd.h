@@ -41,19 +41,6 @@ class StepSink {
     ~StepSink() = default;
 };
 
-// Collects the steps into one matrix.
-class MatrixSink final : public StepSink {
-  public:
-    explicit MatrixSink(const Tuning &t) : t_(t) {}
-    void quotient(const Nat &q) override;
-    void lehmer(const Matrix &l) override;
-    void steps(const HalfGcdMatrix &n) override;
-    HalfGcdMatrix m;
-
-  private:
-    const Tuning &t_;
-};
-
 // For a > b: Euclid steps on (a, b) in place while the next remainder is at
 // least 2^s, for s = bit_length(a) / 2 + 1, each handed to sink unless it is
 // null. Returns whether there were any.

@@ -26,8 +26,12 @@ Nat mul_add(View x, View p, View y, View q, const Tuning &t) {
 
 // M := M [[q, 1], [1, 0]]
 void push_quotient(HalfGcdMatrix &m, const Nat &q, const Tuning &t) {
-    for (auto &row : m.m)
-        row[1] = std::exchange(row[0], add(mul(row[0], q, t), row[1]));
+    for (auto &row : m.m) {
+        if (q.size() == 1)
+            mul_pair(row[0], row[1], q[0], 1, 1, 0);
+        else
+            row[1] = std::exchange(row[0], add(mul(row[0], q, t), row[1]));
+    }
     m.odd = !m.odd;
 }
 
@@ -48,6 +52,24 @@ void push_lehmer(HalfGcdMatrix &m, const Matrix &l) {
         mul_pair(row[0], row[1], mag(l.D), mag(l.C), mag(l.B), mag(l.A));
     m.odd = m.odd != (l.A * l.D - l.B * l.C < 0);
 }
+
+// Collects the steps into one matrix.
+class MatrixSink final : public StepSink {
+  public:
+    explicit MatrixSink(const Tuning &t) : t_(t) {}
+    void quotient(const Nat &q) override { push_quotient(m, q, t_); }
+    void lehmer(const Matrix &l) override { push_lehmer(m, l); }
+    void steps(const HalfGcdMatrix &n) override {
+        if (m.identity())
+            m = n;
+        else
+            push_matrix(m, n, t_);
+    }
+    HalfGcdMatrix m;
+
+  private:
+    const Tuning &t_;
+};
 
 // One or more Euclid steps whose new b stays at least 2^s; false if the next
 // remainder is below it.
@@ -139,15 +161,6 @@ HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
 }
 
 } // namespace
-
-void MatrixSink::quotient(const Nat &q) { push_quotient(m, q, t_); }
-void MatrixSink::lehmer(const Matrix &l) { push_lehmer(m, l); }
-void MatrixSink::steps(const HalfGcdMatrix &n) {
-    if (m.identity())
-        m = n;
-    else
-        push_matrix(m, n, t_);
-}
 
 bool hgcd(Nat &a, Nat &b, const Tuning &t, StepSink *sink) {
     const uint64_t n = bit_length(a), s = n / 2 + 1;

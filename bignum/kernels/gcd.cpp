@@ -1,8 +1,10 @@
-// Greatest common divisor by Lehmer's algorithm (Knuth, TAOCP 4.5.2, L): the
-// quotients of many Euclid steps are found from the leading 126 bits alone
-// and applied to the full numbers at once as a 2x2 matrix of single-limb
-// cofactors; a full division step is taken when the leading bits decide
-// nothing or the lengths differ.
+// Greatest common divisor along Euclid's sequence. Below Tuning::hgcd limbs,
+// Lehmer's algorithm (Knuth, TAOCP 4.5.2, L): the quotients of many steps are
+// found from the leading 126 bits alone and applied to the full numbers at
+// once as a 2x2 matrix of single-limb cofactors; a full division step is
+// taken when the leading bits decide nothing or the lengths differ. Above it,
+// the half-gcd (hgcd.cpp) halves the numbers at a time. The extended gcd
+// records the steps and reads both cofactors off their product.
 #include <algorithm>
 #include <bit>
 #include <utility>

@@ -35,8 +35,53 @@ void push_quotient(HalfGcdMatrix &m, const Nat &q, const Tuning &t) {
     m.odd = !m.odd;
 }
 
+struct Signed {
+    Nat mag;
+    bool negative = false;
+};
+
+Signed plus(const Signed &x, const Signed &y) {
+    if (x.negative == y.negative)
+        return {add(x.mag, y.mag), x.negative};
+    const int c = compare(x.mag, y.mag);
+    if (c >= 0)
+        return {sub(x.mag, y.mag), x.negative && c != 0};
+    return {sub(y.mag, x.mag), y.negative};
+}
+
+Signed minus(const Signed &x, const Signed &y) {
+    return plus(x, {y.mag, !y.negative && !y.mag.empty()});
+}
+
+Signed times(const Signed &x, const Signed &y, const Tuning &t) {
+    Nat p = mul(x.mag, y.mag, t);
+    const bool negative = x.negative != y.negative && !p.empty();
+    return {std::move(p), negative};
+}
+
+// M N in seven products (Winograd's form of Strassen's), for long entries.
+void push_matrix_strassen(HalfGcdMatrix &m, const HalfGcdMatrix &n, const Tuning &t) {
+    const Signed a11{m.m[0][0]}, a12{m.m[0][1]}, a21{m.m[1][0]}, a22{m.m[1][1]};
+    const Signed b11{n.m[0][0]}, b12{n.m[0][1]}, b21{n.m[1][0]}, b22{n.m[1][1]};
+    const Signed s1 = plus(a21, a22), s2 = minus(s1, a11), s3 = minus(a11, a21),
+                 s4 = minus(a12, s2);
+    const Signed t1 = minus(b12, b11), t2 = minus(b22, t1), t3 = minus(b22, b12),
+                 t4 = minus(t2, b21);
+    const Signed p1 = times(a11, b11, t), p5 = times(s1, t1, t);
+    const Signed u2 = plus(p1, times(s2, t2, t)), u3 = plus(u2, times(s3, t3, t));
+    m.m[0][0] = plus(p1, times(a12, b21, t)).mag;
+    m.m[0][1] = plus(plus(u2, p5), times(s4, b22, t)).mag;
+    m.m[1][0] = minus(u3, times(a22, t4, t)).mag;
+    m.m[1][1] = plus(u3, p5).mag;
+}
+
 // M := M N
 void push_matrix(HalfGcdMatrix &m, const HalfGcdMatrix &n, const Tuning &t) {
+    if (std::min(m.m[1][1].size(), n.m[1][1].size()) * 4 >= t.hgcd) {
+        push_matrix_strassen(m, n, t);
+        m.odd = m.odd != n.odd;
+        return;
+    }
     for (auto &row : m.m) {
         Nat first = mul_add(row[0], n.m[0][0], row[1], n.m[1][0], t);
         row[1] = mul_add(row[0], n.m[0][1], row[1], n.m[1][1], t);

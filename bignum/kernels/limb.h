@@ -32,7 +32,7 @@ struct Tuning {
     size_t div_dc = 50;       // division: schoolbook below, divide and conquer above
     size_t radix_dc = 20;     // conversion to text: limb chunks below, divide and conquer above
     size_t radix_in_dc = 400; // from text, in chunks of a limb: Horner below, a product tree above
-    size_t hgcd = 150;        // gcd: Lehmer below, half-gcd above
+    size_t hgcd = 300;        // gcd: Lehmer below, half-gcd above
 };
 inline constexpr Tuning kDefaultTuning{};
 

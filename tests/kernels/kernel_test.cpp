@@ -289,13 +289,15 @@ TEST(Kernel, HalfGcdKeepsTheTextbookCofactors) {
     for (Tuning tuning : {Tuning{.hgcd = 1}, Tuning{.hgcd = 2}, Tuning{.hgcd = 5}, mixed}) {
         SCOPED_TRACE(tuning.hgcd);
         for (size_t an : {1, 2, 3, 4, 6, 9, 17, 40}) {
-            for (size_t bn : {size_t(1), an / 2 + 1, an - an / 8, an, an + 1}) {
+            for (size_t bn : {size_t(1), an / 2 + 1, an - an / 8, an, an + 1, 3 * an + 2}) {
                 const Nat a = rnd.number(an), b = rnd.number(bn), g = rnd.number(an / 3 + 1);
                 check_textbook(a, b, tuning);
                 check_textbook(mul(a, g), mul(b, g), tuning); // a large gcd
             }
             const Nat a = rnd.number(an), k = rnd.number(1 + an / 4);
             check_textbook(a, a, tuning);
+            check_textbook(a, {}, tuning);
+            check_textbook({}, a, tuning);
             check_textbook(mul(a, k), a, tuning);
             check_textbook(add(mul(a, k), Nat{1}), a, tuning);
         }
@@ -307,11 +309,13 @@ TEST(Kernel, HalfGcdKeepsTheTextbookCofactors) {
             check_textbook(mul(f2.nat(), Nat{1000003}), mul(f1.nat(), Nat{1000003}), tuning);
         }
     }
-    // Across the default crossover.
-    for (size_t an : {149, 150, 151, 320, 700}) {
+    // Across the default crossover, and a large quotient above it.
+    const size_t h = kDefaultTuning.hgcd;
+    for (size_t an : {h - 1, h, h + 1, 2 * h + 100}) {
         check_textbook(rnd.number(an), rnd.number(an - 1));
         check_textbook(rnd.number(an), rnd.number(an / 2 + 3));
     }
+    check_textbook(rnd.number(4 * h), rnd.number(h + 2));
 }
 
 } // namespace

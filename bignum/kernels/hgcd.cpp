@@ -6,12 +6,13 @@
 // Lehmer's, with a floor that keeps them from passing 2^s.
 //
 // A call on the top bits of (a, b) yields true Euclid quotients of (a, b)
-// whenever the pair it reduces to stays in order: with every entry of M
-// positive, (a, b) = M (u, v) and u > v > 0, the continued fraction of a / b
-// begins with M's quotients. The size bounds below keep both numbers above
+// whenever the pair it reduces to stays in order: with M a product of
+// [[q, 1], [1, 0]], q >= 1, (a, b) = M (u, v) and u > v > 0, the continued
+// fraction of a / b begins with M's quotients. The size bounds below keep both numbers above
 // 2^s; when the low bits put them out of order, only the last quotient was
 // wrong and that step is undone. So each matrix here is a product of textbook
 // steps, and the extended gcd's cofactors stay the textbook ones.
+#include <algorithm>
 #include <utility>
 
 #include "kernels/gcd.h"

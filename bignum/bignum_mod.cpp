@@ -1,4 +1,4 @@
-// Remainder, modular inverse (extended Euclid, Lehmer's way) and modular power
+// Remainder, modular inverse (extended Euclid, see kernels/gcd.cpp) and modular power
 // (sliding window, Montgomery form for odd moduli).
 
 #include "bignum.h"

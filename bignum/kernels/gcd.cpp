@@ -1,20 +1,22 @@
-// Greatest common divisor by Lehmer's algorithm (Knuth, TAOCP 4.5.2, L): the
-// quotients of many Euclid steps are found from the leading 126 bits alone
-// and applied to the full numbers at once as a 2x2 matrix of single-limb
-// cofactors; a full division step is taken when the leading bits decide
-// nothing or the lengths differ.
+// Greatest common divisor along Euclid's sequence. Below Tuning::hgcd limbs,
+// Lehmer's algorithm (Knuth, TAOCP 4.5.2, L): the quotients of many steps are
+// found from the leading 126 bits alone and applied to the full numbers at
+// once as a 2x2 matrix of single-limb cofactors; a full division step is
+// taken when the leading bits decide nothing or the lengths differ. Above it,
+// the half-gcd (hgcd.cpp) halves the numbers at a time. The extended gcd
+// records the steps and reads both cofactors off their product.
 #include <algorithm>
 #include <bit>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "kernels/arith.h"
-#include "kernels/nat.h"
+#include "kernels/gcd.h"
 
 namespace karvo::kernel {
 
 namespace {
-
-using SLimb2 = __int128;
 
 // The leading 126 bits of u, and those of v at the same position (u has at
 // least three limbs): room for the cofactors' additions in signed 128 bits.
@@ -31,29 +33,47 @@ std::pair<SLimb2, SLimb2> leading_bits(const Nat &u, const Nat &v) {
     return {top(u), top(v)};
 }
 
+} // namespace
+
 // Knuth's step L2-L3: the cofactors of the Euclid steps that the leading bits
 // of u >= v determine, kept below 2^63 so that they fit a limb. B == 0 means
-// none: a full division step is needed.
-struct Matrix {
-    SLimb2 A = 1, B = 0, C = 0, D = 1;
-};
-
-Matrix lehmer_matrix(const Nat &u, const Nat &v) {
+// none: a full division step is needed. The true new v lies above
+// (y + min(C, D)) 2^(bit_length(u) - 126), which is what the floor bounds.
+Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor) {
     constexpr SLimb2 kBound = SLimb2(1) << 63;
     Matrix m;
     if (u.size() <= 2 || u.size() != v.size())
         return m;
     auto [x, y] = leading_bits(u, v);
-    while (y + m.C != 0 && y + m.D != 0) {
-        const SLimb2 q = (x + m.A) / (y + m.C);
-        if (q != (x + m.B) / (y + m.D))
+    while (true) {
+        // The quotient must be that of both x + A by y + C and x + B by y + D.
+        const SLimb2 num = x + m.A, den = y + m.C, other_den = y + m.D;
+        if (num < 0 || den <= 0 || other_den <= 0)
+            break;
+        // Mostly small: a few subtractions instead of a division.
+        SLimb2 q = 0, r = num;
+        for (; q < 3 && r >= den; ++q)
+            r -= den;
+        if (r >= den) {
+            const SLimb2 more = r / den;
+            q += more;
+            r -= more * den;
+        }
+        if (q == 0 || q >= kBound)
+            break;
+        // (x + B) - q (y + D), from r without a second division.
+        const SLimb2 other_r = r + (m.B - m.A) - q * (m.D - m.C);
+        if (other_r < 0 || other_r >= other_den)
             break;
         const SLimb2 next_c = m.A - q * m.C, next_d = m.B - q * m.D;
         if (next_c >= kBound || next_c <= -kBound || next_d >= kBound || next_d <= -kBound)
             break;
+        const SLimb2 next_y = x - q * y;
+        if (next_y + std::min(next_c, next_d) < floor)
+            break;
         m.A = std::exchange(m.C, next_c);
         m.B = std::exchange(m.D, next_d);
-        x = std::exchange(y, x - q * y);
+        x = std::exchange(y, next_y);
     }
     return m;
 }
@@ -89,104 +109,92 @@ void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
     normalize(v);
 }
 
-// X x + Y y for signed coefficients x, y and single-limb cofactors X, Y. In
-// the Euclid sequence the two terms have the same sign, so their magnitudes
-// add up in one pass; other signs take the general path.
-Cofactor combine_signed(const Cofactor &x, SLimb2 X, const Cofactor &y, SLimb2 Y) {
-    const Limb p = Limb(X < 0 ? -X : X), q = Limb(Y < 0 ? -Y : Y);
-    const bool x_term_negative = x.negative != (X < 0), y_term_negative = y.negative != (Y < 0);
-    const bool x_zero = x.mag.empty() || p == 0, y_zero = y.mag.empty() || q == 0;
-    if (x_zero || y_zero || x_term_negative == y_term_negative) {
-        const size_t n = std::max(x.mag.size(), y.mag.size());
-        Nat r(n + 1, 0);
-        Limb carry = 0, carry2 = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const DLimb t = DLimb(i < x.mag.size() ? x.mag[i] : 0) * p + carry;
-            const DLimb u = DLimb(i < y.mag.size() ? y.mag[i] : 0) * q + Limb(t) + carry2;
-            r[i] = Limb(u);
-            carry = Limb(t >> kLimbBits);
-            carry2 = Limb(u >> kLimbBits);
-        }
-        r[n] = carry + carry2;
-        normalize(r);
-        const bool negative = !r.empty() && (x_zero ? y_term_negative : x_term_negative);
-        return {std::move(r), negative};
-    }
-    auto term = [](const Cofactor &c, Limb k, bool negative) {
-        Nat t(c.mag.size() + 1, 0);
-        t[c.mag.size()] = mul_1(t.data(), c.mag.data(), c.mag.size(), k);
-        normalize(t);
-        return Cofactor{std::move(t), negative};
-    };
-    const Cofactor s = term(x, p, x_term_negative), t = term(y, q, y_term_negative);
-    const bool s_larger = compare(s.mag, t.mag) >= 0;
-    Nat d = s_larger ? sub(s.mag, t.mag) : sub(t.mag, s.mag);
-    const bool negative = !d.empty() && (s_larger ? s.negative : t.negative);
-    return {std::move(d), negative};
-}
-
-// (x0, x1) := (A x0 + B x1, C x0 + D x1) for the cofactors. In the Euclid
-// sequence both terms of a row have the same sign, so magnitudes add and both
-// rows go in one pass; otherwise each row takes the general path.
-void apply_matrix_to_cofactors(Cofactor &x0, Cofactor &x1, const Matrix &m) {
-    auto same_signs = [&](SLimb2 X, SLimb2 Y) {
-        const bool zero0 = x0.mag.empty() || X == 0, zero1 = x1.mag.empty() || Y == 0;
-        return zero0 || zero1 || (x0.negative != (X < 0)) == (x1.negative != (Y < 0));
-    };
-    if (!same_signs(m.A, m.B) || !same_signs(m.C, m.D)) {
-        Cofactor n0 = combine_signed(x0, m.A, x1, m.B);
-        x1 = combine_signed(x0, m.C, x1, m.D);
-        x0 = std::move(n0);
-        return;
-    }
-    // The sign of a row: that of whichever term is not zero.
-    auto sign = [&](SLimb2 X, SLimb2 Y) {
-        if (!x0.mag.empty() && X != 0)
-            return x0.negative != (X < 0);
-        return !x1.mag.empty() && Y != 0 && x1.negative != (Y < 0);
-    };
-    const bool negative0 = sign(m.A, m.B), negative1 = sign(m.C, m.D);
-    auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
-    const Limb a = mag(m.A), b = mag(m.B), c = mag(m.C), d = mag(m.D);
-    const size_t n = std::max(x0.mag.size(), x1.mag.size());
-    x0.mag.resize(n + 1, 0);
-    x1.mag.resize(n + 1, 0);
+void mul_pair(Nat &x, Nat &y, Limb a, Limb b, Limb c, Limb d) {
+    const size_t n = std::max(x.size(), y.size());
+    x.resize(n + 1, 0);
+    y.resize(n + 1, 0);
     Limb carry_a = 0, carry_b = 0, carry_c = 0, carry_d = 0;
     for (size_t i = 0; i <= n; ++i) {
-        const Limb s = x0.mag[i], t = x1.mag[i];
+        const Limb s = x[i], t = y[i];
         const DLimb ta = DLimb(s) * a + carry_a, tc = DLimb(s) * c + carry_c;
         const DLimb tb = DLimb(t) * b + Limb(ta) + carry_b;
         const DLimb td = DLimb(t) * d + Limb(tc) + carry_d;
-        x0.mag[i] = Limb(tb);
-        x1.mag[i] = Limb(td);
+        x[i] = Limb(tb);
+        y[i] = Limb(td);
         carry_a = Limb(ta >> kLimbBits);
         carry_c = Limb(tc >> kLimbBits);
         carry_b = Limb(tb >> kLimbBits);
         carry_d = Limb(td >> kLimbBits);
     }
-    normalize(x0.mag);
-    normalize(x1.mag);
-    x0.negative = negative0 && !x0.mag.empty();
-    x1.negative = negative1 && !x1.mag.empty();
+    normalize(x);
+    normalize(y);
 }
 
-// The Euclid sequence from u >= v down to v = 0, leaving the gcd in u. With
-// cofactors, it carries those of a alongside: u = a x0, v = a x1 (mod b).
-void euclid(Nat &u, Nat &v, Cofactor *x0, Cofactor *x1, const Tuning &t) {
+namespace {
+
+// The steps as a list of matrices whose product P is the whole sequence,
+// (a, b) = P (g, 0), so that the textbook cofactors are det P (P11, -P01).
+// P's second column is multiplied out from the right, where the factors are
+// smallest: one pass over two numbers for a Lehmer matrix, balanced products
+// for the half-gcd's.
+class ProductSink final : public StepSink {
+  public:
+    explicit ProductSink(const Tuning &t) : t_(t) {}
+    void quotient(const Nat &q) override { pieces_.emplace_back(q); }
+    void lehmer(const Matrix &l) override { pieces_.emplace_back(l); }
+    void steps(const HalfGcdMatrix &m) override { pieces_.emplace_back(m); }
+    // (P01, P11), and whether det P is -1.
+    std::pair<Nat, Nat> second_column(bool &odd) const {
+        Nat p0, p1{1};
+        odd = false;
+        auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
+        for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it) {
+            if (const Matrix *l = std::get_if<Matrix>(&*it)) { // L^-1 = [[|D|, |B|], [|C|, |A|]]
+                mul_pair(p0, p1, mag(l->D), mag(l->B), mag(l->C), mag(l->A));
+                odd = odd != (l->A * l->D - l->B * l->C < 0);
+            } else if (const Nat *q = std::get_if<Nat>(&*it)) { // [[q, 1], [1, 0]]
+                if (q->size() == 1)
+                    mul_pair(p0, p1, (*q)[0], 1, 1, 0);
+                else
+                    p1 = std::exchange(p0, add(mul(*q, p0, t_), p1));
+                odd = !odd;
+            } else {
+                const auto &m = std::get<HalfGcdMatrix>(*it);
+                const auto &[r0, r1] = m.m;
+                Nat next0 = add(mul(r0[0], p0, t_), mul(r0[1], p1, t_));
+                p1 = add(mul(r1[0], p0, t_), mul(r1[1], p1, t_));
+                p0 = std::move(next0);
+                odd = odd != m.odd;
+            }
+        }
+        return {std::move(p0), std::move(p1)};
+    }
+
+  private:
+    std::vector<std::variant<Matrix, Nat, HalfGcdMatrix>> pieces_;
+    const Tuning &t_;
+};
+
+// The Euclid sequence from u >= v down to v = 0, leaving the gcd in u, its
+// steps handed to the sink if there is one. From Tuning::hgcd limbs the
+// half-gcd halves the numbers at a time; when it finds nothing to do, the
+// next quotient is large and one division takes it.
+void euclid(Nat &u, Nat &v, StepSink *sink, const Tuning &t) {
     while (!v.empty()) {
-        const Matrix m = lehmer_matrix(u, v);
+        const bool large = v.size() >= t.hgcd;
+        if (large && hgcd(u, v, t, sink))
+            continue;
+        const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
         if (m.B == 0) {
             Nat q, r;
-            divrem(u, v, x0 ? &q : nullptr, &r, t);
+            divrem(u, v, sink ? &q : nullptr, &r, t);
             u = std::exchange(v, std::move(r));
-            if (x0) { // x0 - q x1
-                Cofactor next = combine_signed(*x0, 1, {mul(q, x1->mag, t), x1->negative}, -1);
-                *x0 = std::exchange(*x1, std::move(next));
-            }
+            if (sink)
+                sink->quotient(q);
         } else {
             apply_matrix(u, v, m);
-            if (x0)
-                apply_matrix_to_cofactors(*x0, *x1, m);
+            if (sink)
+                sink->lehmer(m);
         }
     }
 }
@@ -197,31 +205,25 @@ Nat gcd(View a, View b, const Tuning &t) {
     Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
     if (compare(u, v) < 0)
         std::swap(u, v);
-    euclid(u, v, nullptr, nullptr, t);
+    euclid(u, v, nullptr, t);
     return u;
 }
 
-// The cofactor of b comes at the end from y = (g - a x) / b.
 Bezout gcdext(View a, View b, const Tuning &t) {
-    const Nat a_nat(trimmed(a).begin(), trimmed(a).end()),
-        b_nat(trimmed(b).begin(), trimmed(b).end());
-    Nat u = a_nat, v = b_nat;
-    Cofactor x0{{1}, false}, x1{{}, false};
-    if (compare(u, v) < 0) { // the first step's quotient is 0
+    Nat u(trimmed(a).begin(), trimmed(a).end()), v(trimmed(b).begin(), trimmed(b).end());
+    const bool swapped = compare(u, v) < 0; // the first step's quotient is 0
+    if (swapped)
         std::swap(u, v);
-        std::swap(x0, x1);
+    ProductSink sink(t);
+    euclid(u, v, &sink, t);
+    bool odd = false;
+    auto [p01, p11] = sink.second_column(odd);
+    if (swapped) { // P = [[0, 1], [1, 0]] P'
+        std::swap(p01, p11);
+        odd = !odd;
     }
-    euclid(u, v, &x0, &x1, t);
-    Bezout result{std::move(u), std::move(x0), {}};
-    if (!b_nat.empty()) {
-        // b y = g - a x
-        const Nat ax = mul(a_nat, result.x.mag, t);
-        Cofactor rhs = combine_signed({result.g, false}, 1, {ax, result.x.negative}, -1);
-        Nat y;
-        divrem(rhs.mag, b_nat, &y, nullptr, t);
-        result.y = {std::move(y), rhs.negative && !rhs.mag.empty()};
-    }
-    return result;
+    const bool x_negative = odd && !p11.empty(), y_negative = !odd && !p01.empty();
+    return {std::move(u), {std::move(p11), x_negative}, {std::move(p01), y_negative}};
 }
 
 } // namespace karvo::kernel

@@ -35,6 +35,7 @@ struct Tuning {
     size_t root_newton = 1;    // limbs of root: root of the top half and Newton steps below,
                                // Newton's iteration on the inverse root above
     size_t sqrt_newton = 2500; // the same for square roots, Karatsuba's square root below
+    size_t hgcd = 300;         // gcd: Lehmer below, half-gcd above
 };
 inline constexpr Tuning kDefaultTuning{};
 

@@ -340,32 +340,35 @@ TEST(Kernel, RootsMatchGmpOnEveryPath) {
     }
 }
 
-// Lehmer's extended gcd must reproduce the cofactors of the textbook extended
+// The extended gcd must reproduce the cofactors of the textbook extended
 // Euclidean algorithm, run here on GMP integers, exactly.
+void check_textbook(const Nat &a, const Nat &b, const Tuning &tuning = kDefaultTuning) {
+    Mpz r0(a), r1(b), s0, s1, t0, t1, q, tmp;
+    mpz_set_ui(s0, 1);
+    mpz_set_ui(t1, 1);
+    while (mpz_size(r1) != 0) {
+        mpz_tdiv_q(q, r0, r1);
+        for (auto [older, newer] : {std::pair{&r0, &r1}, {&s0, &s1}, {&t0, &t1}}) {
+            mpz_mul(tmp, q, *newer);
+            mpz_sub(tmp, *older, tmp);
+            mpz_swap(*older, *newer);
+            mpz_swap(*newer, tmp);
+        }
+    }
+    const Bezout e = gcdext(a, b, tuning);
+    Mpz x(e.x.mag), y(e.y.mag);
+    if (e.x.negative)
+        mpz_neg(x, x);
+    if (e.y.negative)
+        mpz_neg(y, y);
+    ASSERT_EQ(e.g, r0.nat()) << a.size() << " " << b.size();
+    ASSERT_TRUE(mpz_cmp(x, s0) == 0 && mpz_cmp(y, t0) == 0) << a.size() << " " << b.size();
+    ASSERT_EQ(gcd(a, b, tuning), e.g);
+}
+
 TEST(Kernel, ExtendedGcdGivesTheTextbookCofactors) {
     Random rnd;
-    auto check = [](const Nat &a, const Nat &b) {
-        Mpz r0(a), r1(b), s0, s1, t0, t1, q, tmp;
-        mpz_set_ui(s0, 1);
-        mpz_set_ui(t1, 1);
-        while (mpz_size(r1) != 0) {
-            mpz_tdiv_q(q, r0, r1);
-            for (auto [older, newer] : {std::pair{&r0, &r1}, {&s0, &s1}, {&t0, &t1}}) {
-                mpz_mul(tmp, q, *newer);
-                mpz_sub(tmp, *older, tmp);
-                mpz_swap(*older, *newer);
-                mpz_swap(*newer, tmp);
-            }
-        }
-        const Bezout e = gcdext(a, b);
-        Mpz x(e.x.mag), y(e.y.mag);
-        if (e.x.negative)
-            mpz_neg(x, x);
-        if (e.y.negative)
-            mpz_neg(y, y);
-        ASSERT_EQ(e.g, r0.nat());
-        ASSERT_TRUE(mpz_cmp(x, s0) == 0 && mpz_cmp(y, t0) == 0);
-    };
+    auto check = [](const Nat &a, const Nat &b) { check_textbook(a, b); };
     check({}, {});
     check({5}, {});
     check({}, {5});
@@ -377,6 +380,45 @@ TEST(Kernel, ExtendedGcdGivesTheTextbookCofactors) {
             check(rnd.number(an), rnd.number(bn));
         }
     }
+}
+
+// The half-gcd, forced down to a few limbs so that its recursion, the undoing
+// of a last quotient and the matrix products all run, on both sides of its
+// crossover, must still take exactly the textbook steps.
+TEST(Kernel, HalfGcdKeepsTheTextbookCofactors) {
+    Random rnd;
+    Tuning mixed{4, 9, 40, 5, 11, 50, 6, 3, 3};
+    mixed.hgcd = 3;
+    for (Tuning tuning : {Tuning{.hgcd = 1}, Tuning{.hgcd = 2}, Tuning{.hgcd = 5}, mixed}) {
+        SCOPED_TRACE(tuning.hgcd);
+        for (size_t an : {1, 2, 3, 4, 6, 9, 17, 40}) {
+            for (size_t bn : {size_t(1), an / 2 + 1, an - an / 8, an, an + 1, 3 * an + 2}) {
+                const Nat a = rnd.number(an), b = rnd.number(bn), g = rnd.number(an / 3 + 1);
+                check_textbook(a, b, tuning);
+                check_textbook(mul(a, g), mul(b, g), tuning); // a large gcd
+            }
+            const Nat a = rnd.number(an), k = rnd.number(1 + an / 4);
+            check_textbook(a, a, tuning);
+            check_textbook(a, {}, tuning);
+            check_textbook({}, a, tuning);
+            check_textbook(mul(a, k), a, tuning);
+            check_textbook(add(mul(a, k), Nat{1}), a, tuning);
+        }
+        // Fibonacci pairs: quotients of one all the way, with and without a common factor.
+        for (unsigned i : {90, 200, 1001, 2500}) {
+            Mpz f1, f2;
+            mpz_fib2_ui(f2, f1, i);
+            check_textbook(f2.nat(), f1.nat(), tuning);
+            check_textbook(mul(f2.nat(), Nat{1000003}), mul(f1.nat(), Nat{1000003}), tuning);
+        }
+    }
+    // Across the default crossover, and a large quotient above it.
+    const size_t h = kDefaultTuning.hgcd;
+    for (size_t an : {h - 1, h, h + 1, 2 * h + 100}) {
+        check_textbook(rnd.number(an), rnd.number(an - 1));
+        check_textbook(rnd.number(an), rnd.number(an / 2 + 3));
+    }
+    check_textbook(rnd.number(4 * h), rnd.number(h + 2));
 }
 
 } // namespace

@@ -131,54 +131,11 @@ class Transform {
   public:
     Transform(const Field &field, const Plan &plan, bool vector)
         : f_(field), plan_(plan), vector_(vector) {
-        const unsigned bits = vector ? 52 : 64;
-        const Limb w = f_.root(plan.n), w_inv = f_.inverse(w);
-        tw_ = ntt::twiddles(f_, plan.radix3 ? f_.pow(w, 3) : w, plan.m, bits);
-        tw_inv_ = ntt::inverse_twiddles(tw_, f_.p(), bits);
-        if (!plan.radix3)
-            return;
-        omega_ = f_.pow(w, plan.m);
-        if (!vector_) {
-            for (const auto &[root, table] :
-                 {std::pair{w, &outer_}, std::pair{w_inv, &outer_inv_}}) {
-                table->resize(2 * plan.m);
-                const Limb root2 = f_.mul(root, root);
-                Limb x = f_.to(1), y = x;
-                for (size_t j = 0; j < plan.m; ++j) {
-                    (*table)[2 * j] = x;
-                    (*table)[2 * j + 1] = y;
-                    x = f_.mul(x, root);
-                    y = f_.mul(y, root2);
-                }
-            }
-            return;
-        }
-        // Plain residues with Shoup's quotients. w^-j = w^(n - j), w^-2j = w^(n - 2j).
-        const ntt::ShoupQuotient quotient(f_.p(), 52);
-        const size_t n = plan.n, m = plan.m;
-        std::vector<Limb> powers(n), quotients(n); // w^i, plain, for i < n
-        Limb x = f_.to(1);
-        for (size_t i = 0; i < n; ++i) {
-            powers[i] = f_.reduce(x);
-            quotients[i] = quotient(powers[i]);
-            x = f_.mul(x, w);
-        }
-        auto fill = [&](ntt::ifma::Radix3 &t, bool inverse) {
-            for (auto *v : {&t.w1, &t.s1, &t.w2, &t.s2})
-                v->resize(m);
-            for (size_t j = 0; j < m; ++j) {
-                const size_t i1 = inverse && j != 0 ? n - j : j;
-                const size_t i2 = inverse && j != 0 ? n - 2 * j : 2 * j; // 2j < n
-                t.w1[j] = powers[i1];
-                t.s1[j] = quotients[i1];
-                t.w2[j] = powers[i2];
-                t.s2[j] = quotients[i2];
-            }
-            t.omega = f_.reduce(omega_);
-            t.omega_shoup = quotient(t.omega);
-        };
-        fill(radix3_, false);
-        fill(radix3_inv_, true);
+        const Limb w = f_.root(plan.n);
+        if (vector_)
+            vector_tables(w);
+        else
+            scalar_tables(w);
     }
 
     // Values below p in, below 2p out.
@@ -225,6 +182,65 @@ class Transform {
     }
 
   private:
+    // Twiddles in Montgomery form for the radix-3 pass, 64-bit quotients for
+    // the power-of-two transforms.
+    void scalar_tables(Limb w) {
+        tw_ = ntt::twiddles(f_, plan_.radix3 ? f_.pow(w, 3) : w, plan_.m, 64);
+        tw_inv_ = ntt::inverse_twiddles(tw_, f_.p(), 64);
+        if (!plan_.radix3)
+            return;
+        omega_ = f_.pow(w, plan_.m);
+        for (const auto &[root, table] :
+             {std::pair{w, &outer_}, std::pair{f_.inverse(w), &outer_inv_}}) {
+            table->resize(2 * plan_.m);
+            const Limb root2 = f_.mul(root, root);
+            Limb x = f_.to(1), y = x;
+            for (size_t j = 0; j < plan_.m; ++j) {
+                (*table)[2 * j] = x;
+                (*table)[2 * j + 1] = y;
+                x = f_.mul(x, root);
+                y = f_.mul(y, root2);
+            }
+        }
+    }
+
+    // Every table from one run of powers w^i (plain residues with 52-bit
+    // quotients), each the last times w by Shoup's product: the power-of-two
+    // transforms' root is w^3 (or w), and w^-j = w^(n - j).
+    void vector_tables(Limb w) {
+        const ntt::ShoupQuotient quotient(f_.p(), 52);
+        const size_t n = plan_.n, m = plan_.m, count = plan_.radix3 ? n : n / 2;
+        const Limb p = f_.p(), w_plain = f_.reduce(w), w_shoup = quotient(w_plain);
+        std::vector<Limb> powers(count), quotients(count);
+        Limb x = 1;
+        for (size_t i = 0; i < count; ++i) {
+            powers[i] = x;
+            quotients[i] = quotient(x);
+            x = x * w_plain - Limb((DLimb(x) * w_shoup) >> 52) * p;
+            x = x >= p ? x - p : x;
+        }
+        tw_ = ntt::twiddles_from(powers, quotients, plan_.radix3 ? 3 : 1, m);
+        tw_inv_ = ntt::inverse_twiddles(tw_, p, 52);
+        if (!plan_.radix3)
+            return;
+        auto fill = [&](ntt::ifma::Radix3 &t, bool inverse) {
+            for (auto *v : {&t.w1, &t.s1, &t.w2, &t.s2})
+                v->resize(m);
+            for (size_t j = 0; j < m; ++j) {
+                const size_t i1 = inverse && j != 0 ? n - j : j;
+                const size_t i2 = inverse && j != 0 ? n - 2 * j : 2 * j; // 2j < n
+                t.w1[j] = powers[i1];
+                t.s1[j] = quotients[i1];
+                t.w2[j] = powers[i2];
+                t.s2[j] = quotients[i2];
+            }
+            t.omega = powers[m];
+            t.omega_shoup = quotients[m];
+        };
+        fill(radix3_, false);
+        fill(radix3_inv_, true);
+    }
+
     void scalar_radix3_forward(Limb *x) const {
         const Field &f = f_;
         const size_t m = plan_.m;

@@ -47,6 +47,24 @@ Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
     return t;
 }
 
+Twiddles twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
+                       size_t stride, size_t m) {
+    const size_t size = std::max<size_t>(m, 2);
+    Twiddles t{std::vector<Limb>(size), std::vector<Limb>(size)};
+    const size_t half = m / 2;
+    for (size_t j = 0; j < half; ++j) {
+        t.w[half + j] = powers[stride * j];
+        t.shoup[half + j] = quotients[stride * j];
+    }
+    for (size_t len = half / 2; len >= 1; len /= 2) {
+        for (size_t j = 0; j < len; ++j) {
+            t.w[len + j] = t.w[2 * len + 2 * j];
+            t.shoup[len + j] = t.shoup[2 * len + 2 * j];
+        }
+    }
+    return t;
+}
+
 Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits) {
     // root^-j = -root^(m/2 - j); and for 0 < x < p, p prime, x 2^bits is no
     // multiple of p, so floor((p - x) 2^bits / p) = 2^bits - 1 - floor(x 2^bits / p).

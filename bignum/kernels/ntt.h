@@ -93,6 +93,10 @@ struct Twiddles {
     std::vector<Limb> w, shoup;
 };
 Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits);
+// The same table from powers of a root w (plain, with their quotients), the
+// table's root being w^stride.
+Twiddles twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
+                       size_t stride, size_t m);
 // The table of root^-1 from that of root, without multiplications.
 Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits);
 

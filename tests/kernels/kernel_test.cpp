@@ -6,6 +6,7 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,53 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
                 ASSERT_EQ(mul(a, b, path.tuning), expected.nat()) << an << " x " << bn;
                 mpz_mul(expected, ma, ma);
                 ASSERT_EQ(sqr(a, path.tuning), expected.nat()) << an;
+            }
+        }
+    }
+}
+
+// Operands made of k-limb pieces that are zero, all ones, a copy of the piece
+// below or random: evaluations of the split operands come out zero, negative
+// or at their largest, and the interpolation's carries run long.
+Nat pieces(Random &rnd, size_t n, size_t k) {
+    Nat a;
+    while (a.size() < n) {
+        const size_t len = std::min(k, n - a.size());
+        const size_t kind = rnd.below(4);
+        if (kind == 0 || kind == 1)
+            a.insert(a.end(), len, kind == 0 ? 0 : ~Limb(0));
+        else if (kind == 2 && a.size() >= k)
+            a.insert(a.end(), a.end() - k, a.end() - k + len);
+        else
+            a.insert(a.end(), len, rnd.number(1)[0]);
+    }
+    a.back() |= 1;
+    return a;
+}
+
+// Every size across the crossovers, so every remainder of the split, with
+// each algorithm recursing into each lower one.
+TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
+    const Path paths[] = {
+        {"karatsuba over schoolbook", {6, kNever, kNever, 6, kNever, kNever, 4, 2, 2}, false},
+        {"toom3 over karatsuba", {2, 5, kNever, 2, 5, kNever, 4, 2, 2}, false},
+        {"toom3 over schoolbook", {9, 9, kNever, 9, 9, kNever, 4, 2, 2}, false},
+    };
+    Random rnd;
+    for (const Path &path : paths) {
+        SCOPED_TRACE(path.name);
+        for (size_t n = 2; n <= 60; ++n) {
+            for (size_t split : {2, 3, 4}) {
+                const size_t k = (n + split - 1) / split, bn = 2 * n / 5 + 1;
+                const Nat a = pieces(rnd, n, k), b = pieces(rnd, n, k);
+                Mpz expected, ma(a), mb(b), mb_short(Nat(b.begin(), b.begin() + bn));
+                mpz_mul(expected, ma, mb);
+                ASSERT_EQ(mul(a, b, path.tuning), expected.nat()) << n << " in " << k;
+                mpz_mul(expected, ma, ma);
+                ASSERT_EQ(sqr(a, path.tuning), expected.nat()) << n << " in " << k;
+                mpz_mul(expected, ma, mb_short);
+                ASSERT_EQ(mul(a, View(b).first(bn), path.tuning), expected.nat())
+                    << n << " x " << bn;
             }
         }
     }

@@ -30,8 +30,8 @@ using Scratch = ScratchBuffer<1024>;
 
 } // namespace
 
-// Toom-3 needs a non-empty top piece: at 4 limbs it would have none, so
-// Karatsuba serves there.
+// Toom-3 and Toom-4 need a non-empty top piece: at 4 limbs Toom-3 would have
+// none, so Karatsuba serves there, and Toom-3 below 13 limbs.
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {
     if (n < t.karatsuba || n < 2)
         mul_basecase(r, a, n, b, n);
@@ -41,8 +41,10 @@ void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Lim
         mul_ntt(r, a, n, b, n);
     else if (n < 5)
         mul_karatsuba(r, a, b, n, t, scratch);
-    else
+    else if (n < t.toom4 || n < 13)
         mul_toom3(r, a, b, n, t, scratch);
+    else
+        mul_toom4(r, a, b, n, t, scratch);
 }
 
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
@@ -54,8 +56,10 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
         sqr_ntt(r, a, n);
     else if (n < 5)
         sqr_karatsuba(r, a, n, t, scratch);
-    else
+    else if (n < t.sqr_toom4 || n < 13)
         sqr_toom3(r, a, n, t, scratch);
+    else
+        sqr_toom4(r, a, n, t, scratch);
 }
 
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {

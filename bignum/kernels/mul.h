@@ -1,4 +1,4 @@
-// Multiplication: schoolbook, Karatsuba, Toom-3 and a number-theoretic
+// Multiplication: schoolbook, Karatsuba, Toom-3, Toom-4 and a number-theoretic
 // transform, chosen by size (see Tuning).
 #pragma once
 
@@ -15,9 +15,9 @@ void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = kD
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = kDefaultTuning);
 
 // Working space for the recursive algorithms at n limbs, their recursion
-// included, whatever the Tuning. Each level takes at most 9 (n / 3 + 2)
+// included, whatever the Tuning. Each level takes at most 15 (n / 4 + 2)
 // limbs and recurses on at most n / 3 + 2, so 6n covers every level from
-// about 25 limbs on; below, the constant covers the worst chain of levels
+// about 50 limbs on; below, the constant covers the worst chain of levels
 // (checked exhaustively).
 constexpr size_t mul_scratch_size(size_t n) { return 6 * n + 64; }
 
@@ -34,6 +34,9 @@ void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scra
 // n >= 5, so that the top piece is not empty.
 void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
+// n >= 13, likewise.
+void mul_toom4(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
+void sqr_toom4(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
 // Any lengths an >= bn >= 1, r of an + bn limbs.
 void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
 void sqr_ntt(Limb *r, const Limb *a, size_t n);

@@ -1,4 +1,4 @@
-// Toom-3 multiplication, from Tuning::toom3 limbs up to Tuning::ntt: each
+// Toom-3 multiplication, from Tuning::toom3 limbs up to Tuning::toom4: each
 // operand is split in three pieces of k limbs (the top one s <= k), the
 // product polynomial is evaluated at 0, 1, -1, 2 and infinity (five products
 // instead of nine) and interpolated with Bodrato's sequence, in place.

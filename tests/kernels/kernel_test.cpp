@@ -29,8 +29,10 @@ const Path kPaths[] = {
     {"schoolbook", {kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever}, true},
     {"karatsuba", {2, kNever, kNever, 2, kNever, kNever, kNever, kNever, kNever}, false},
     {"toom3", {2, 3, kNever, 2, 3, kNever, 4, 2, 2}, false},
+    {"toom4", {2, 3, kNever, 2, 3, kNever, 4, 2, 2, 13, 13}, false},
     {"ntt", {1, 1, 1, 1, 1, 1, 4, 2, 2}, false},
     {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
+    {"mixed with toom4", {4, 9, 70, 5, 11, 80, 6, 3, 3, 20, 25}, true},
     {"default", kDefaultTuning, true},
 };
 
@@ -123,11 +125,14 @@ TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
         {"karatsuba over schoolbook", {6, kNever, kNever, 6, kNever, kNever, 4, 2, 2}, false},
         {"toom3 over karatsuba", {2, 5, kNever, 2, 5, kNever, 4, 2, 2}, false},
         {"toom3 over schoolbook", {9, 9, kNever, 9, 9, kNever, 4, 2, 2}, false},
+        {"toom4 over toom3", {2, 5, kNever, 2, 5, kNever, 4, 2, 2, 13, 13}, false},
+        {"toom4 over karatsuba", {2, 13, kNever, 2, 13, kNever, 4, 2, 2, 13, 13}, false},
+        {"toom4 over schoolbook", {20, 20, kNever, 20, 20, kNever, 4, 2, 2, 20, 20}, false},
     };
     Random rnd;
     for (const Path &path : paths) {
         SCOPED_TRACE(path.name);
-        for (size_t n = 2; n <= 60; ++n) {
+        for (size_t n = 2; n <= 90; ++n) {
             for (size_t split : {2, 3, 4}) {
                 const size_t k = (n + split - 1) / split, bn = 2 * n / 5 + 1;
                 const Nat a = pieces(rnd, n, k), b = pieces(rnd, n, k);

@@ -37,7 +37,7 @@ template <size_t N> class LimbBuffer {
 template <size_t N> class ScratchBuffer {
   public:
     explicit ScratchBuffer(size_t n) {
-        if (n <= N) {
+        if (n <= N && !kExactBlocks) {
             data_ = local_;
         } else {
             heap_ = std::make_unique_for_overwrite<Limb[]>(n);
@@ -49,6 +49,13 @@ template <size_t N> class ScratchBuffer {
     Limb *data() { return data_; }
 
   private:
+    // Under AddressSanitizer every request gets a block of its own size, so
+    // that the sizes asked for are checked too.
+#ifdef __SANITIZE_ADDRESS__
+    static constexpr bool kExactBlocks = true;
+#else
+    static constexpr bool kExactBlocks = false;
+#endif
     Limb local_[N];
     std::unique_ptr<Limb[]> heap_;
     Limb *data_;

@@ -62,13 +62,18 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
         sqr_toom4(r, a, n, t, scratch);
 }
 
+// The scratch is left out where schoolbook or the transform does the whole product.
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
-    Scratch scratch(n < t.karatsuba ? 0 : mul_scratch_size(n));
+    const bool recursive =
+        n >= t.karatsuba && !(n >= t.toom3 && n >= 3 && transform_pays(n, t.ntt));
+    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
     mul_n(r, a, b, n, t, scratch.data());
 }
 
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
-    Scratch scratch(n < t.sqr_karatsuba ? 0 : mul_scratch_size(n));
+    const bool recursive =
+        n >= t.sqr_karatsuba && !(n >= t.sqr_toom3 && n >= 3 && transform_pays(n, t.sqr_ntt));
+    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
     sqr(r, a, n, t, scratch.data());
 }
 

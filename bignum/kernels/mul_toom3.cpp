@@ -53,7 +53,7 @@ void toom3(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const T
     // From the values to the coefficients c0..c4 of the product, each step
     // leaving a non-negative number below B^w.
     add_or_sub_n(v2, v2, vm1, w, !negative); // 3 (c1 + c2 + 3 c3 + 5 c4)
-    divexact_by3(v2, v2, w);
+    divexact_by3_fast(v2, v2, w);
     add_or_sub_n(vm1, v1, vm1, w, !negative); // 2 (c1 + c3)
     rshift(vm1, vm1, w, 1);
     sub(v1, v1, w, v0, 2 * k);   // c1 + c2 + c3 + c4

@@ -9,19 +9,6 @@ namespace karvo::kernel {
 
 namespace {
 
-// q = a / 5 for a multiple of 5 over n limbs, by the inverse of 5 modulo
-// 2^64 as in divexact_by3. q may be a.
-void divexact_by5(Limb *q, const Limb *a, size_t n) {
-    constexpr Limb kInverse5 = 0xCCCCCCCCCCCCCCCDull;
-    Limb borrow = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const Limb ai = a[i];
-        const Limb qi = (ai - borrow) * kInverse5;
-        q[i] = qi;
-        borrow = Limb((DLimb(qi) * 5) >> kLimbBits) + Limb(ai < borrow);
-    }
-}
-
 struct Signs {
     bool minus1, minus2; // whether a(-1) and a(-2) are negative
 };
@@ -109,22 +96,22 @@ void toom4(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const T
     sub_shifted(v2, w, c6, 2 * s, 6);
     rshift(v2, v2, w, 2); // c2 + 4 c4
     sub_n(v2, v2, v1, w);
-    divexact_by3(v2, v2, w); // c4
-    sub_n(v1, v1, v2, w);    // c2
+    divexact_by3_fast(v2, v2, w); // c4
+    sub_n(v1, v1, v2, w);         // c2
     sub_shifted(vh, w, c0, 2 * k, 6);
     sub(vh, vh, w, c6, 2 * s);
     sub_shifted(vh, w, v1, w, 4);
     sub_shifted(vh, w, v2, w, 2);
     rshift(vh, vh, w, 1); // 16 c1 + 4 c3 + c5
     sub_n(vm2, vm2, vm1, w);
-    divexact_by3(vm2, vm2, w); // c3 + 5 c5
+    divexact_by3_fast(vm2, vm2, w); // c3 + 5 c5
     lshift(vm1, vm1, w, 4);
     sub_n(vm1, vm1, vh, w);
-    divexact_by3(vm1, vm1, w); // 4 c3 + 5 c5
+    divexact_by3_fast(vm1, vm1, w); // 4 c3 + 5 c5
     sub_n(vm1, vm1, vm2, w);
-    divexact_by3(vm1, vm1, w); // c3
+    divexact_by3_fast(vm1, vm1, w); // c3
     sub_n(vm2, vm2, vm1, w);
-    divexact_by5(vm2, vm2, w); // c5
+    divexact_by_divisor_of_bm1(vm2, vm2, w, ~Limb(0) / 5); // c5
     sub_shifted(vh, w, vm1, w, 2);
     sub_n(vh, vh, vm2, w);
     rshift(vh, vh, w, 4); // c1

@@ -23,11 +23,11 @@ inline size_t normalized_size(const Limb *a, size_t n) {
 // Crossovers between algorithms, in limbs, tuned from bench/. The kernels take
 // them as an argument so that tests can force every path at small sizes.
 struct Tuning {
-    size_t karatsuba = 24; // multiplication: schoolbook below, Karatsuba above
+    size_t karatsuba = 32; // multiplication: schoolbook below, Karatsuba above
     size_t toom3 = 100;    // Karatsuba below, Toom-3 above
-    size_t ntt = 900;      // Toom-3 below, number-theoretic transform above
-    size_t sqr_karatsuba = 40;
-    size_t sqr_toom3 = 300;
+    size_t ntt = 900;      // Toom-3 or -4 below, number-theoretic transform above
+    size_t sqr_karatsuba = 60;
+    size_t sqr_toom3 = 150;
     size_t sqr_ntt = 900;
     size_t div_dc = 50;        // division: schoolbook below, divide and conquer above
     size_t radix_dc = 20;      // conversion to text: limb chunks below, divide and conquer above
@@ -36,6 +36,8 @@ struct Tuning {
                                // Newton's iteration on the inverse root above
     size_t sqrt_newton = 2500; // the same for square roots, Karatsuba's square root below
     size_t hgcd = 300;         // gcd: Lehmer below, half-gcd above
+    size_t toom4 = 800;        // Toom-3 below, Toom-4 above
+    size_t sqr_toom4 = 800;
 };
 inline constexpr Tuning kDefaultTuning{};
 

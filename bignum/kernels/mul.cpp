@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/buffer.h"
 #include "kernels/mul.h"
 
 namespace karvo::kernel {
@@ -12,7 +13,7 @@ namespace {
 
 // The transform pads the 2n - 1 coefficients of a product to a power of two.
 // Up to twice its crossover it is taken only when that padding is small;
-// otherwise Toom-3, whose pieces fit the transform better, is quicker.
+// otherwise Toom, whose pieces fit the transform better, is quicker.
 bool transform_pays(size_t n, size_t crossover) {
     if (n < crossover)
         return false;
@@ -24,28 +25,56 @@ bool transform_pays(size_t n, size_t crossover) {
     return 10 * (2 * n - 1) >= 7 * length;
 }
 
+// Scratch for products up to about 160 limbs stays on the stack.
+using Scratch = ScratchBuffer<1024>;
+
 } // namespace
 
-void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
+// Toom-3 and Toom-4 need a non-empty top piece: at 4 limbs Toom-3 would have
+// none, so Karatsuba serves there, and Toom-3 below 13 limbs.
+void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {
     if (n < t.karatsuba || n < 2)
         mul_basecase(r, a, n, b, n);
     else if (n < t.toom3 || n < 3)
-        mul_karatsuba(r, a, b, n, t);
-    else if (!transform_pays(n, t.ntt))
-        mul_toom3(r, a, b, n, t);
-    else
+        mul_karatsuba(r, a, b, n, t, scratch);
+    else if (transform_pays(n, t.ntt))
         mul_ntt(r, a, n, b, n);
+    else if (n < 5)
+        mul_karatsuba(r, a, b, n, t, scratch);
+    else if (n < t.toom4 || n < 13)
+        mul_toom3(r, a, b, n, t, scratch);
+    else
+        mul_toom4(r, a, b, n, t, scratch);
 }
 
-void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
+void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
     if (n < t.sqr_karatsuba || n < 2)
         sqr_basecase(r, a, n);
     else if (n < t.sqr_toom3 || n < 3)
-        sqr_karatsuba(r, a, n, t);
-    else if (!transform_pays(n, t.sqr_ntt))
-        sqr_toom3(r, a, n, t);
-    else
+        sqr_karatsuba(r, a, n, t, scratch);
+    else if (transform_pays(n, t.sqr_ntt))
         sqr_ntt(r, a, n);
+    else if (n < 5)
+        sqr_karatsuba(r, a, n, t, scratch);
+    else if (n < t.sqr_toom4 || n < 13)
+        sqr_toom3(r, a, n, t, scratch);
+    else
+        sqr_toom4(r, a, n, t, scratch);
+}
+
+// The scratch is left out where schoolbook or the transform does the whole product.
+void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
+    const bool recursive =
+        n >= t.karatsuba && !(n >= t.toom3 && n >= 3 && transform_pays(n, t.ntt));
+    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
+    mul_n(r, a, b, n, t, scratch.data());
+}
+
+void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
+    const bool recursive =
+        n >= t.sqr_karatsuba && !(n >= t.sqr_toom3 && n >= 3 && transform_pays(n, t.sqr_ntt));
+    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
+    sqr(r, a, n, t, scratch.data());
 }
 
 void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t) {
@@ -64,10 +93,11 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
     }
     std::fill(r, r + an + bn, 0);
     std::vector<Limb> piece(2 * bn);
+    Scratch scratch(mul_scratch_size(bn));
     for (size_t off = 0; off < an; off += bn) {
         const size_t len = std::min(bn, an - off);
         if (len == bn)
-            mul_n(piece.data(), a + off, b, bn, t);
+            mul_n(piece.data(), a + off, b, bn, t, scratch.data());
         else
             mul(piece.data(), b, bn, a + off, len, t);
         add(r + off, r + off, an + bn - off, piece.data(), len + bn);

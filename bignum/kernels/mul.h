@@ -1,4 +1,4 @@
-// Multiplication: schoolbook, Karatsuba, Toom-3 and a number-theoretic
+// Multiplication: schoolbook, Karatsuba, Toom-3, Toom-4 and a number-theoretic
 // transform, chosen by size (see Tuning).
 #pragma once
 
@@ -14,13 +14,29 @@ void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = kD
 // r = a * a for n >= 1; r has 2n limbs and does not overlap a.
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = kDefaultTuning);
 
+// Working space for the recursive algorithms at n limbs, their recursion
+// included, whatever the Tuning. Each level takes at most 15 (n / 4 + 2)
+// limbs and recurses on at most n / 3 + 2, so 6n covers every level from
+// about 50 limbs on; below, the constant covers the worst chain of levels
+// (checked exhaustively).
+constexpr size_t mul_scratch_size(size_t n) { return 6 * n + 64; }
+
+// As above, with scratch of mul_scratch_size(n) limbs.
+void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
+void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
+
 // The algorithms themselves, each for balanced n-limb operands.
 void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
 void sqr_basecase(Limb *r, const Limb *a, size_t n);
-void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t);
-void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t);
-void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t);
-void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t);
+// n >= 2.
+void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
+void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
+// n >= 5, so that the top piece is not empty.
+void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
+void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
+// n >= 13, likewise.
+void mul_toom4(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
+void sqr_toom4(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
 // Any lengths an >= bn >= 1, r of an + bn limbs. The transforms use vector
 // instructions where the processor has them; tests can ask for either kind
 // (a request for vector gets scalar on processors without them).

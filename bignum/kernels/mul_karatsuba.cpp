@@ -1,66 +1,58 @@
 // Karatsuba multiplication, from Tuning::karatsuba limbs up to Tuning::toom3:
 // a b = z0 + (z0 + z2 - (a0 - a1)(b0 - b1)) X + z2 X^2 with X = B^l, three
 // half-size products instead of four.
-#include <algorithm>
-
-#include "kernels/arith.h"
-#include "kernels/buffer.h"
 #include "kernels/mul.h"
+#include "kernels/toom.h"
 
 namespace karvo::kernel {
 
 namespace {
 
-// r = |a - b| over an limbs for an >= bn (b padded with zeros); returns
-// whether a < b.
-bool abs_diff(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
-    const size_t a_top = normalized_size(a, an), b_top = normalized_size(b, bn);
-    if (cmp(a, a_top, b, b_top) >= 0) {
-        sub(r, a, an, b, bn);
-        return false;
-    }
-    // b > a: b fits in an limbs too, since a_top <= b_top <= bn <= an.
-    LimbBuffer<64> padded(an);
-    std::copy(b, b + bn, padded.data());
-    sub(r, padded.data(), an, a, an);
-    return true;
-}
-
-void karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const Tuning &t) {
+void karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const Tuning &t,
+               Limb *scratch) {
     const size_t h = n / 2, l = n - h;
-    auto product = [&](Limb *out, const Limb *x, const Limb *y, size_t m) {
-        if (square)
-            sqr(out, x, m, t);
-        else
-            mul_n(out, x, y, m, t);
-    };
-    product(r, a, b, l);
-    product(r + 2 * l, a + l, b + l, h);
+    Limb *middle = scratch, *rest = scratch + 2 * l;
 
-    LimbBuffer<64> da(l), db(l);
-    LimbBuffer<128> middle(2 * l), sum(2 * l + 1);
-    const bool a_neg = abs_diff(da.data(), a, l, a + l, h);
-    const bool b_neg = square ? a_neg : abs_diff(db.data(), b, l, b + l, h);
-    product(middle.data(), da.data(), square ? da.data() : db.data(), l);
+    // (a0 - a1)(b0 - b1) first, its factors in r before the outer products fill it.
+    bool negative = abs_sub(r, a, l, a + l, h);
+    if (square) {
+        sqr(middle, r, l, t, rest);
+        negative = false;
+    } else {
+        negative ^= abs_sub(r + l, b, l, b + l, h);
+        mul_n(middle, r, r + l, l, t, rest);
+    }
+    if (square) {
+        sqr(r, a, l, t, rest);
+        sqr(r + 2 * l, a + l, h, t, rest);
+    } else {
+        mul_n(r, a, b, l, t, rest);
+        mul_n(r + 2 * l, a + l, b + l, h, t, rest);
+    }
 
-    // sum = z0 + z2 -+ middle = a0 b1 + a1 b0
-    std::copy(r, r + 2 * l, sum.data());
-    sum[2 * l] = add(sum.data(), sum.data(), 2 * l, r + 2 * l, 2 * h);
-    if (a_neg == b_neg)
-        sub(sum.data(), sum.data(), 2 * l + 1, middle.data(), 2 * l);
+    // With z0 = L0 + H0 X and z2 = L1 + H1 X, and Y = H0 + L1:
+    // r = L0 + (L0 + Y) X + (Y + H1) X^2 + H1 X^3, less or plus the middle
+    // product at X; all modulo B^2n, which the product does not reach.
+    const Limb carry_y = add_n(r + 2 * l, r + l, r + 2 * l, l);
+    const Limb carry_2 = carry_y + add_n(r + l, r + 2 * l, r, l);
+    const Limb carry_3 = carry_y + add(r + 2 * l, r + 2 * l, l, r + 3 * l, 2 * h - l);
+    add_1(r + 2 * l, r + 2 * l, 2 * n - 2 * l, carry_2);
+    add_1(r + 3 * l, r + 3 * l, 2 * n - 3 * l, carry_3);
+    if (negative)
+        add(r + l, r + l, 2 * n - l, middle, 2 * l);
     else
-        add(sum.data(), sum.data(), 2 * l + 1, middle.data(), 2 * l);
-    add(r + l, r + l, 2 * n - l, sum.data(), normalized_size(sum.data(), 2 * l + 1));
+        sub(r + l, r + l, 2 * n - l, middle, 2 * l);
 }
 
 } // namespace
 
-void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
-    karatsuba(r, a, b, n, false, t);
+void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t,
+                   Limb *scratch) {
+    karatsuba(r, a, b, n, false, t, scratch);
 }
 
-void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t) {
-    karatsuba(r, a, a, n, true, t);
+void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
+    karatsuba(r, a, a, n, true, t, scratch);
 }
 
 } // namespace karvo::kernel

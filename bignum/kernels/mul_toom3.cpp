@@ -1,149 +1,86 @@
-// Toom-3 multiplication, from Tuning::toom3 limbs up to Tuning::ntt: each
-// operand is split in three pieces of k limbs, the product polynomial is
-// evaluated at 0, 1, -1, -2 and infinity (five products of k + 1 limbs) and
-// interpolated with Bodrato's sequence.
-#include <algorithm>
-#include <vector>
-
-#include "kernels/arith.h"
+// Toom-3 multiplication, from Tuning::toom3 limbs up to Tuning::toom4: each
+// operand is split in three pieces of k limbs (the top one s <= k), the
+// product polynomial is evaluated at 0, 1, -1, 2 and infinity (five products
+// instead of nine) and interpolated with Bodrato's sequence, in place.
 #include "kernels/mul.h"
+#include "kernels/toom.h"
 
 namespace karvo::kernel {
 
 namespace {
 
-// A signed value for the evaluation and interpolation steps.
-struct Signed {
-    std::vector<Limb> mag; // normalised
-    bool neg = false;
-};
-
-Signed from(const Limb *a, size_t n) {
-    n = normalized_size(a, n);
-    return {std::vector<Limb>(a, a + n), false};
+// p1 = a(1), p2 = a(2) and pm1 = |a(-1)| of k + 1 limbs each; returns whether
+// a(-1) < 0.
+bool evaluate(Limb *p1, Limb *pm1, Limb *p2, const Limb *a, size_t k, size_t s) {
+    const Limb *a0 = a, *a1 = a + k, *a2 = a + 2 * k;
+    const size_t m = k + 1;
+    p2[k] = add(p2, a0, k, a2, s); // a0 + a2, for the moment
+    p1[k] = p2[k] + add_n(p1, p2, a1, k);
+    const bool negative = abs_sub(pm1, p2, m, a1, k);
+    // a(2) = 2 (a(1) + a2) - a0
+    add(p2, p1, m, a2, s);
+    lshift(p2, p2, m, 1);
+    sub(p2, p2, m, a0, k);
+    return negative;
 }
 
-std::vector<Limb> add_mag(const std::vector<Limb> &a, const std::vector<Limb> &b) {
-    const auto &x = a.size() >= b.size() ? a : b, &y = a.size() >= b.size() ? b : a;
-    std::vector<Limb> r(x.size() + 1);
-    r[x.size()] = add(r.data(), x.data(), x.size(), y.data(), y.size());
-    r.resize(normalized_size(r.data(), r.size()));
-    return r;
-}
+void toom3(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const Tuning &t,
+           Limb *scratch) {
+    const size_t k = (n + 2) / 3, s = n - 2 * k, m = k + 1, w = 2 * m;
+    // a's values in r, b's in scratch, then the three products of values.
+    Limb *as1 = r, *asm1 = r + m, *as2 = r + 2 * m;
+    Limb *bs1 = scratch, *bsm1 = scratch + m, *bs2 = scratch + 2 * m;
+    Limb *v1 = scratch + 3 * m, *vm1 = v1 + w, *v2 = vm1 + w, *rest = v2 + w;
 
-// |a| - |b| as a signed value.
-Signed sub_mag(const std::vector<Limb> &a, const std::vector<Limb> &b) {
-    const bool less = cmp(a.data(), a.size(), b.data(), b.size()) < 0;
-    const auto &x = less ? b : a, &y = less ? a : b;
-    std::vector<Limb> r(x.size());
-    sub(r.data(), x.data(), x.size(), y.data(), y.size());
-    r.resize(normalized_size(r.data(), r.size()));
-    return {std::move(r), less};
-}
-
-Signed operator+(const Signed &a, const Signed &b) {
-    if (a.neg == b.neg)
-        return {add_mag(a.mag, b.mag), a.neg};
-    Signed d = sub_mag(a.mag, b.mag);
-    d.neg = d.mag.empty() ? false : (d.neg != a.neg);
-    return d;
-}
-
-Signed operator-(const Signed &a, const Signed &b) {
-    Signed nb = b;
-    nb.neg = !b.neg && !b.mag.empty();
-    return a + nb;
-}
-
-Signed shifted_left_1(const Signed &a) {
-    Signed r = a;
-    r.mag.push_back(0);
-    lshift(r.mag.data(), r.mag.data(), r.mag.size(), 1);
-    r.mag.resize(normalized_size(r.mag.data(), r.mag.size()));
-    return r;
-}
-
-// Exact halving and thirding of even and multiple-of-3 values.
-Signed halved(Signed a) {
-    if (!a.mag.empty())
-        rshift(a.mag.data(), a.mag.data(), a.mag.size(), 1);
-    a.mag.resize(normalized_size(a.mag.data(), a.mag.size()));
-    return a;
-}
-
-Signed thirded(Signed a) {
-    divexact_by3(a.mag.data(), a.mag.data(), a.mag.size());
-    a.mag.resize(normalized_size(a.mag.data(), a.mag.size()));
-    return a;
-}
-
-// The product of two signed values of at most m limbs each.
-Signed product(const Signed &x, const Signed &y, size_t m, bool square, const Tuning &t) {
-    std::vector<Limb> px(m, 0), py(m, 0), r(2 * m);
-    std::copy(x.mag.begin(), x.mag.end(), px.begin());
+    bool negative = evaluate(as1, asm1, as2, a, k, s);
     if (square) {
-        sqr(r.data(), px.data(), m, t);
+        sqr(vm1, asm1, m, t, rest);
+        sqr(v2, as2, m, t, rest);
+        sqr(v1, as1, m, t, rest);
+        negative = false;
+        sqr(r, a, k, t, rest);
+        sqr(r + 4 * k, a + 2 * k, s, t, rest);
     } else {
-        std::copy(y.mag.begin(), y.mag.end(), py.begin());
-        mul_n(r.data(), px.data(), py.data(), m, t);
+        negative ^= evaluate(bs1, bsm1, bs2, b, k, s);
+        mul_n(vm1, asm1, bsm1, m, t, rest);
+        mul_n(v2, as2, bs2, m, t, rest);
+        mul_n(v1, as1, bs1, m, t, rest);
+        mul_n(r, a, b, k, t, rest);
+        mul_n(r + 4 * k, a + 2 * k, b + 2 * k, s, t, rest);
     }
-    r.resize(normalized_size(r.data(), r.size()));
-    const bool negative = !r.empty() && !square && x.neg != y.neg;
-    return {std::move(r), negative};
-}
+    const Limb *v0 = r, *vinf = r + 4 * k;
 
-struct Evaluations {
-    Signed at0, at1, at_minus1, at_minus2, at_inf;
-};
+    // From the values to the coefficients c0..c4 of the product, each step
+    // leaving a non-negative number below B^w.
+    add_or_sub_n(v2, v2, vm1, w, !negative); // 3 (c1 + c2 + 3 c3 + 5 c4)
+    divexact_by3_fast(v2, v2, w);
+    add_or_sub_n(vm1, v1, vm1, w, !negative); // 2 (c1 + c3)
+    rshift(vm1, vm1, w, 1);
+    sub(v1, v1, w, v0, 2 * k);   // c1 + c2 + c3 + c4
+    sub_n(v2, v2, v1, w);        // 2 c3 + 4 c4
+    rshift(v2, v2, w, 1);        // c3 + 2 c4
+    sub_n(v1, v1, vm1, w);       // c2 + c4
+    sub(v1, v1, w, vinf, 2 * s); // c2
+    sub(v2, v2, w, vinf, 2 * s); // c3 + c4
+    sub(v2, v2, w, vinf, 2 * s); // c3
+    sub_n(vm1, vm1, v2, w);      // c1
 
-Evaluations evaluate(const Limb *a, size_t n, size_t k) {
-    const Signed a0 = from(a, k), a1 = from(a + k, k), a2 = from(a + 2 * k, n - 2 * k);
-    const Signed p = a0 + a2;
-    Evaluations e;
-    e.at0 = a0;
-    e.at1 = p + a1;
-    e.at_minus1 = p - a1;
-    e.at_minus2 = shifted_left_1(e.at_minus1 + a2) - a0;
-    e.at_inf = a2;
-    return e;
-}
-
-void toom3(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const Tuning &t) {
-    const size_t k = (n + 2) / 3, m = k + 1;
-    const Evaluations ea = evaluate(a, n, k);
-    const Evaluations eb = square ? ea : evaluate(b, n, k);
-
-    const Signed r0 = product(ea.at0, eb.at0, m, square, t);
-    const Signed r_1 = product(ea.at1, eb.at1, m, square, t);
-    const Signed r_m1 = product(ea.at_minus1, eb.at_minus1, m, square, t);
-    const Signed r_m2 = product(ea.at_minus2, eb.at_minus2, m, square, t);
-    const Signed r4 = product(ea.at_inf, eb.at_inf, m, square, t);
-
-    Signed r3 = thirded(r_m2 - r_1);
-    Signed r1 = halved(r_1 - r_m1);
-    Signed r2 = r_m1 - r0;
-    r3 = halved(r2 - r3) + shifted_left_1(r4);
-    r2 = r2 + r1 - r4;
-    r1 = r1 - r3;
-
-    // All five coefficients of the product polynomial are non-negative.
-    std::fill(r, r + 2 * n, 0);
-    const Signed *coefficient[] = {&r0, &r1, &r2, &r3, &r4};
-    for (size_t i = 0; i < 5; ++i) {
-        const auto &c = coefficient[i]->mag;
-        const size_t offset = i * k;
-        if (c.empty())
-            continue;
-        add(r + offset, r + offset, 2 * n - offset, c.data(), c.size());
-    }
+    // r = c0 + c1 B^k + ... + c4 B^4k: c0 and c4 are in place, c2 < 3 B^2k
+    // fills the gap between them and spills a limb, c1 and c3 overlap.
+    std::copy(v1, v1 + 2 * k, r + 2 * k);
+    add_1(r + 4 * k, r + 4 * k, 2 * s, v1[2 * k]);
+    add(r + k, r + k, 2 * n - k, vm1, 2 * k + 1);
+    add(r + 3 * k, r + 3 * k, 2 * n - 3 * k, v2, k + s + 1); // c3 < 2 B^(k+s)
 }
 
 } // namespace
 
-void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
-    toom3(r, a, b, n, false, t);
+void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {
+    toom3(r, a, b, n, false, t, scratch);
 }
 
-void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t) { toom3(r, a, a, n, true, t); }
+void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
+    toom3(r, a, a, n, true, t, scratch);
+}
 
 } // namespace karvo::kernel

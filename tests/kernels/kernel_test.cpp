@@ -6,6 +6,7 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@ namespace karvo::kernel {
 namespace {
 
 constexpr size_t kNever = size_t(1) << 40;
+
+// The first nine crossovers as listed, Toom-4's after them.
+Tuning with_toom4(Tuning t, size_t toom4, size_t sqr_toom4) {
+    t.toom4 = toom4;
+    t.sqr_toom4 = sqr_toom4;
+    return t;
+}
 
 struct Path {
     const char *name;
@@ -29,8 +37,10 @@ const Path kPaths[] = {
     {"schoolbook", {kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever, kNever}, true},
     {"karatsuba", {2, kNever, kNever, 2, kNever, kNever, kNever, kNever, kNever}, false},
     {"toom3", {2, 3, kNever, 2, 3, kNever, 4, 2, 2}, false},
+    {"toom4", with_toom4({2, 3, kNever, 2, 3, kNever, 4, 2, 2}, 13, 13), false},
     {"ntt", {1, 1, 1, 1, 1, 1, 4, 2, 2}, false},
     {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
+    {"mixed with toom4", with_toom4({4, 9, 70, 5, 11, 80, 6, 3, 3}, 20, 25), true},
     {"default", kDefaultTuning, true},
 };
 
@@ -123,6 +133,58 @@ TEST(Kernel, TransformArithmeticMatchesGmp) {
     }
 }
 
+// Operands made of k-limb pieces that are zero, all ones, a copy of the piece
+// below or random: evaluations of the split operands come out zero, negative
+// or at their largest, and the interpolation's carries run long.
+Nat pieces(Random &rnd, size_t n, size_t k) {
+    Nat a;
+    while (a.size() < n) {
+        const size_t len = std::min(k, n - a.size());
+        const size_t kind = rnd.below(4);
+        if (kind == 0 || kind == 1)
+            a.insert(a.end(), len, kind == 0 ? 0 : ~Limb(0));
+        else if (kind == 2 && a.size() >= k)
+            a.insert(a.end(), a.end() - k, a.end() - k + len);
+        else
+            a.insert(a.end(), len, rnd.number(1)[0]);
+    }
+    a.back() |= 1;
+    return a;
+}
+
+// Every size across the crossovers, so every remainder of the split, with
+// each algorithm recursing into each lower one.
+TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
+    const Path paths[] = {
+        {"karatsuba over schoolbook", {6, kNever, kNever, 6, kNever, kNever, 4, 2, 2}, false},
+        {"toom3 over karatsuba", {2, 5, kNever, 2, 5, kNever, 4, 2, 2}, false},
+        {"toom3 over schoolbook", {9, 9, kNever, 9, 9, kNever, 4, 2, 2}, false},
+        {"toom4 over toom3", with_toom4({2, 5, kNever, 2, 5, kNever, 4, 2, 2}, 13, 13), false},
+        {"toom4 over karatsuba", with_toom4({2, 13, kNever, 2, 13, kNever, 4, 2, 2}, 13, 13),
+         false},
+        {"toom4 over schoolbook", with_toom4({20, 20, kNever, 20, 20, kNever, 4, 2, 2}, 20, 20),
+         false},
+    };
+    Random rnd;
+    for (const Path &path : paths) {
+        SCOPED_TRACE(path.name);
+        for (size_t n = 2; n <= 90; ++n) {
+            for (size_t split : {2, 3, 4}) {
+                const size_t k = (n + split - 1) / split, bn = 2 * n / 5 + 1;
+                const Nat a = pieces(rnd, n, k), b = pieces(rnd, n, k);
+                Mpz expected, ma(a), mb(b), mb_short(Nat(b.begin(), b.begin() + bn));
+                mpz_mul(expected, ma, mb);
+                ASSERT_EQ(mul(a, b, path.tuning), expected.nat()) << n << " in " << k;
+                mpz_mul(expected, ma, ma);
+                ASSERT_EQ(sqr(a, path.tuning), expected.nat()) << n << " in " << k;
+                mpz_mul(expected, ma, mb_short);
+                ASSERT_EQ(mul(a, View(b).first(bn), path.tuning), expected.nat())
+                    << n << " x " << bn;
+            }
+        }
+    }
+}
+
 TEST(Kernel, DivideOnEveryPathMatchesGmp) {
     Random rnd;
     for (const Path &path : kPaths) {
@@ -158,10 +220,10 @@ TEST(Kernel, DivisionByAReciprocalMatchesGmp) {
     Random rnd;
     for (size_t dn : {1, 2, 3, 8, 30, 120}) {
         for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
-                 Nat top(dn, 0);
-                 top.back() = 1;
-                 return top;
-             }()}) {
+                                 Nat top(dn, 0);
+                                 top.back() = 1;
+                                 return top;
+                             }()}) {
             const Reciprocal reciprocal(d, 3 * dn + 2);
             ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
             for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {

@@ -11,20 +11,6 @@ namespace karvo::kernel {
 
 namespace {
 
-// The transform pads the 2n - 1 coefficients of a product to a power of two.
-// Up to twice its crossover it is taken only when that padding is small;
-// otherwise Toom, whose pieces fit the transform better, is quicker.
-bool transform_pays(size_t n, size_t crossover) {
-    if (n < crossover)
-        return false;
-    if (n >= 2 * crossover)
-        return true;
-    size_t length = 1;
-    while (length < 2 * n - 1)
-        length *= 2;
-    return 10 * (2 * n - 1) >= 7 * length;
-}
-
 // Scratch for products up to about 160 limbs stays on the stack.
 using Scratch = ScratchBuffer<1024>;
 
@@ -37,7 +23,7 @@ void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Lim
         mul_basecase(r, a, n, b, n);
     else if (n < t.toom3 || n < 3)
         mul_karatsuba(r, a, b, n, t, scratch);
-    else if (transform_pays(n, t.ntt))
+    else if (n >= t.ntt)
         mul_ntt(r, a, n, b, n);
     else if (n < 5)
         mul_karatsuba(r, a, b, n, t, scratch);
@@ -52,7 +38,7 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
         sqr_basecase(r, a, n);
     else if (n < t.sqr_toom3 || n < 3)
         sqr_karatsuba(r, a, n, t, scratch);
-    else if (transform_pays(n, t.sqr_ntt))
+    else if (n >= t.sqr_ntt)
         sqr_ntt(r, a, n);
     else if (n < 5)
         sqr_karatsuba(r, a, n, t, scratch);
@@ -64,15 +50,13 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
 
 // The scratch is left out where schoolbook or the transform does the whole product.
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
-    const bool recursive =
-        n >= t.karatsuba && !(n >= t.toom3 && n >= 3 && transform_pays(n, t.ntt));
+    const bool recursive = n >= t.karatsuba && !(n >= t.toom3 && n >= 3 && n >= t.ntt);
     Scratch scratch(recursive ? mul_scratch_size(n) : 0);
     mul_n(r, a, b, n, t, scratch.data());
 }
 
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
-    const bool recursive =
-        n >= t.sqr_karatsuba && !(n >= t.sqr_toom3 && n >= 3 && transform_pays(n, t.sqr_ntt));
+    const bool recursive = n >= t.sqr_karatsuba && !(n >= t.sqr_toom3 && n >= 3 && n >= t.sqr_ntt);
     Scratch scratch(recursive ? mul_scratch_size(n) : 0);
     sqr(r, a, n, t, scratch.data());
 }

@@ -1,21 +1,6 @@
 // Multiplication by number-theoretic transforms, from Tuning::ntt limbs up.
-// The operands are cut into coefficients of b bits (b up to 90, as large as
-// the length allows), the polynomials are multiplied by cyclic convolution
-// modulo three primes of 62 bits and the coefficients are put back together
-// by the Chinese remainder theorem: they are below min(terms) 2^2b, which
-// p1 p2 p3 (about 2^186) exceeds. Each prime is 3 c 2^32 + 1, so lengths
-// 2^k and 3 2^k both exist; the choice between them keeps the padding small.
-#include <algorithm>
-#include <array>
-#include <bit>
-#include <tuple>
-#include <vector>
-
-#include "kernels/mul.h"
-
-// Multiplication by number-theoretic transforms, from Tuning::ntt limbs up.
-// The operands are cut into coefficients of b bits (b up to 90, as large as
-// the length allows), the polynomials are multiplied by cyclic convolution
+// The operands are cut into coefficients of b bits (as large as the length
+// allows), the polynomials are multiplied by cyclic convolution
 // modulo several primes and the coefficients are put back together by the
 // Chinese remainder theorem: they are below min(terms) 2^2b, which the
 // product of the primes exceeds. Each prime is 3 c 2^k + 1, so lengths 2^k
@@ -25,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <tuple>
 #include <vector>
 
 #include "kernels/mul.h"
@@ -55,7 +41,9 @@ constexpr PrimeSet kVectorPrimes{
     {5, 7, 11, 7},
     199,
     true};
-constexpr unsigned kMaxCoefficientBits = 90;
+// Pieces of up to 112 bits are below p 2^64 for either set, as a Montgomery
+// reduction needs; the primes' product bounds them well before that.
+constexpr unsigned kMaxCoefficientBits = 112;
 
 // The shape of one product: n = 2^k or 3 2^k points of `bits` bits each.
 struct Plan {

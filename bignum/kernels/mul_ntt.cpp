@@ -113,12 +113,23 @@ void load(const Field &f, const std::vector<Piece> &pieces, Limb *x, size_t n) {
 // are the vector set and each power-of-two piece fills whole registers.
 bool runs_vector(const PrimeSet &set, const Plan &plan) { return set.vector && plan.m >= 16; }
 
+// The tables of one transform, kept across the primes of a product so that
+// their memory is taken once.
+struct Tables {
+    ntt::Twiddles tw, tw_inv;            // for the length-m transforms
+    std::vector<Limb> outer, outer_inv;  // w^j, w^2j (and inverses) for j < m, radix 3
+    std::vector<Limb> powers, quotients; // w^i and Shoup's quotients (vector)
+    ntt::ifma::Radix3 radix3, radix3_inv;
+};
+
 // The transform of length n = 3 m: one radix-3 pass, then three power-of-two
 // transforms of length m (without the radix-3 pass, one of length m = n).
 class Transform {
   public:
-    Transform(const Field &field, const Plan &plan, bool vector)
-        : f_(field), plan_(plan), vector_(vector) {
+    Transform(const Field &field, const Plan &plan, bool vector, Tables &tables)
+        : f_(field), plan_(plan), vector_(vector), tw_(tables.tw), tw_inv_(tables.tw_inv),
+          outer_(tables.outer), outer_inv_(tables.outer_inv), powers_(tables.powers),
+          quotients_(tables.quotients), radix3_(tables.radix3), radix3_inv_(tables.radix3_inv) {
         const Limb w = f_.root(plan.n);
         if (vector_)
             vector_tables(w);
@@ -173,8 +184,8 @@ class Transform {
     // Twiddles in Montgomery form for the radix-3 pass, 64-bit quotients for
     // the power-of-two transforms.
     void scalar_tables(Limb w) {
-        tw_ = ntt::twiddles(f_, plan_.radix3 ? f_.pow(w, 3) : w, plan_.m, 64);
-        tw_inv_ = ntt::inverse_twiddles(tw_, f_.p(), 64);
+        ntt::twiddles(f_, plan_.radix3 ? f_.pow(w, 3) : w, plan_.m, 64, tw_);
+        ntt::inverse_twiddles(tw_, f_.p(), 64, tw_inv_);
         if (!plan_.radix3)
             return;
         omega_ = f_.pow(w, plan_.m);
@@ -198,8 +209,14 @@ class Transform {
     void vector_tables(Limb w) {
         const ntt::ShoupQuotient quotient(f_.p(), 52);
         const size_t n = plan_.n, m = plan_.m, count = plan_.radix3 ? n : n / 2;
-        const Limb p = f_.p(), w_plain = f_.reduce(w), w_shoup = quotient(w_plain);
-        std::vector<Limb> powers(count), quotients(count);
+        const Limb p = f_.p(), w_plain = f_.reduce(w);
+        std::vector<Limb> &powers = powers_, &quotients = quotients_;
+        powers.resize(count + 8);
+        quotients.resize(count + 8);
+#ifdef KARVO_NTT_IFMA
+        ntt::ifma::powers(p, w_plain, count, powers.data(), quotients.data());
+#else
+        const Limb w_shoup = quotient(w_plain);
         Limb x = 1;
         for (size_t i = 0; i < count; ++i) {
             powers[i] = x;
@@ -207,8 +224,9 @@ class Transform {
             x = x * w_plain - Limb((DLimb(x) * w_shoup) >> 52) * p;
             x = x >= p ? x - p : x;
         }
-        tw_ = ntt::twiddles_from(powers, quotients, plan_.radix3 ? 3 : 1, m);
-        tw_inv_ = ntt::inverse_twiddles(tw_, p, 52);
+#endif
+        ntt::twiddles_from(powers, quotients, plan_.radix3 ? 3 : 1, m, tw_);
+        ntt::inverse_twiddles(tw_, p, 52, tw_inv_);
         if (!plan_.radix3)
             return;
         auto fill = [&](ntt::ifma::Radix3 &t, bool inverse) {
@@ -295,18 +313,19 @@ class Transform {
     const Field &f_;
     const Plan &plan_;
     bool vector_;
-    Limb omega_ = 0;                      // a primitive cube root of unity (Montgomery form)
-    ntt::Twiddles tw_, tw_inv_;           // for the length-m transforms
-    std::vector<Limb> outer_, outer_inv_; // w^j, w^2j (and inverses) for j < m, radix 3
-    ntt::ifma::Radix3 radix3_, radix3_inv_;
+    Limb omega_ = 0; // a primitive cube root of unity (Montgomery form)
+    ntt::Twiddles &tw_, &tw_inv_;
+    std::vector<Limb> &outer_, &outer_inv_, &powers_, &quotients_;
+    ntt::ifma::Radix3 &radix3_, &radix3_inv_;
 };
 
 // x = the cyclic convolution of a and b (or of a with itself when b is null)
 // modulo f's prime, times n R^-2 (R^-1 from each load) and the pointwise
 // product's factor (the transforms leave n): Garner's step takes it out.
 void convolve(const Field &f, const Plan &plan, bool vector, const std::vector<Piece> &a,
-              const std::vector<Piece> *b, std::vector<Limb> &x, std::vector<Limb> &scratch) {
-    const Transform t(f, plan, vector);
+              const std::vector<Piece> *b, std::vector<Limb> &x, std::vector<Limb> &scratch,
+              Tables &tables) {
+    const Transform t(f, plan, vector, tables);
     const size_t n = plan.n;
     x.resize(n);
     load(f, a, x.data(), n);
@@ -376,17 +395,17 @@ class Garner {
         }
     }
 
-    // c (four limbs) from its digits.
+    // c (four limbs) from its digits: p_0 ... p_(k-1) has k limbs.
     template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
-        std::array<Limb, 4> c{};
-        for (size_t k = 0; k < Count; ++k) {
+        std::array<Limb, 4> c{v[0], 0, 0, 0};
+        for (size_t k = 1; k < Count; ++k) {
             Limb carry = 0;
-            for (size_t l = 0; l < k + 1 && l < 4; ++l) {
+            for (size_t l = 0; l < k; ++l) {
                 const DLimb x = DLimb(v[k]) * prefix_[k][l] + c[l] + carry;
                 c[l] = Limb(x);
                 carry = Limb(x >> 64);
             }
-            for (size_t l = k + 1; l < 4; ++l) {
+            for (size_t l = k; l < 4 && carry != 0; ++l) {
                 const DLimb x = DLimb(c[l]) + carry;
                 c[l] = Limb(x);
                 carry = Limb(x >> 64);
@@ -423,7 +442,8 @@ class Garner {
 
 // The product's limbs, written from the bottom: each coefficient is added at
 // its bit position into a window of six limbs, and the limbs below the next
-// coefficient's position are final and leave the window.
+// coefficient's position are final and leave the window. The window is six
+// named limbs so that it stays in registers.
 class Accumulator {
   public:
     Accumulator(Limb *r, size_t rn) : r_(r), rn_(rn) {}
@@ -433,20 +453,25 @@ class Accumulator {
         while (64 * (base_ + 1) <= bit)
             emit();
         const unsigned shift = unsigned(bit - 64 * base_);
-        Limb w[5] = {c[0], c[1], c[2], c[3], 0};
+        Limb w0 = c[0], w1 = c[1], w2 = c[2], w3 = c[3], w4 = 0;
         if (shift != 0) {
-            w[4] = c[3] >> (64 - shift);
-            for (size_t l = 3; l > 0; --l)
-                w[l] = (c[l] << shift) | (c[l - 1] >> (64 - shift));
-            w[0] = c[0] << shift;
+            w4 = c[3] >> (64 - shift);
+            w3 = (c[3] << shift) | (c[2] >> (64 - shift));
+            w2 = (c[2] << shift) | (c[1] >> (64 - shift));
+            w1 = (c[1] << shift) | (c[0] >> (64 - shift));
+            w0 = c[0] << shift;
         }
-        Limb carry = 0;
-        for (size_t l = 0; l < 5; ++l) {
-            const DLimb x = DLimb(window_[l]) + w[l] + carry;
-            window_[l] = Limb(x);
-            carry = Limb(x >> 64);
-        }
-        window_[5] += carry;
+        DLimb x = DLimb(l0_) + w0;
+        l0_ = Limb(x);
+        x = DLimb(l1_) + w1 + Limb(x >> 64);
+        l1_ = Limb(x);
+        x = DLimb(l2_) + w2 + Limb(x >> 64);
+        l2_ = Limb(x);
+        x = DLimb(l3_) + w3 + Limb(x >> 64);
+        l3_ = Limb(x);
+        x = DLimb(l4_) + w4 + Limb(x >> 64);
+        l4_ = Limb(x);
+        l5_ += Limb(x >> 64);
     }
 
     // Writes what remains, up to the product's length.
@@ -458,17 +483,20 @@ class Accumulator {
   private:
     void emit() {
         if (base_ < rn_)
-            r_[base_] = window_[0];
+            r_[base_] = l0_;
         ++base_;
-        for (size_t l = 0; l < 5; ++l)
-            window_[l] = window_[l + 1];
-        window_[5] = 0;
+        l0_ = l1_;
+        l1_ = l2_;
+        l2_ = l3_;
+        l3_ = l4_;
+        l4_ = l5_;
+        l5_ = 0;
     }
 
     Limb *r_;
     size_t rn_;
-    size_t base_ = 0; // the limb of r that window_[0] holds
-    Limb window_[6] = {};
+    size_t base_ = 0; // the limb of r that l0_ holds
+    Limb l0_ = 0, l1_ = 0, l2_ = 0, l3_ = 0, l4_ = 0, l5_ = 0;
 };
 
 template <size_t Count>
@@ -483,11 +511,14 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
         ntt::ifma::garner_digits(garner.vector_constants(), t, plan.n);
     }
 #endif
+    const Limb *from[Count]; // local pointers: stores through r cannot move them
+    for (size_t k = 0; k < Count; ++k)
+        from[k] = residues[k].data();
     Accumulator out(r, rn);
     for (size_t i = 0; i < count; ++i) {
         Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
-            t[k] = residues[k][i];
+            t[k] = from[k][i];
         if (vector)
             std::copy(t, t + Count, v);
         else
@@ -507,9 +538,10 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     const bool vector = runs_vector(set, plan);
     std::vector<std::vector<Limb>> residues(set.count);
     std::vector<Limb> scratch;
+    Tables tables;
     for (size_t k = 0; k < set.count; ++k)
         convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr,
-                 residues[k], scratch);
+                 residues[k], scratch, tables);
     const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)
         recombine<3>(r, rn, plan, count, garner, residues, false);

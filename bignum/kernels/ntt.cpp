@@ -26,9 +26,8 @@ Limb Field::pow(Limb base, uint64_t e) const {
     return result;
 }
 
-Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
-    const size_t size = std::max<size_t>(m, 2);
-    Twiddles t{std::vector<Limb>(size), std::vector<Limb>(size)};
+void twiddles(const Field &f, Limb root, size_t m, unsigned bits, Twiddles &t) {
+    t.resize(m);
     const ShoupQuotient quotient(f.p(), bits);
     const size_t half = m / 2;
     Limb x = f.to(1);
@@ -44,13 +43,11 @@ Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits) {
             t.shoup[len + j] = t.shoup[2 * len + 2 * j];
         }
     }
-    return t;
 }
 
-Twiddles twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
-                       size_t stride, size_t m) {
-    const size_t size = std::max<size_t>(m, 2);
-    Twiddles t{std::vector<Limb>(size), std::vector<Limb>(size)};
+void twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
+                   size_t stride, size_t m, Twiddles &t) {
+    t.resize(m);
     const size_t half = m / 2;
     for (size_t j = 0; j < half; ++j) {
         t.w[half + j] = powers[stride * j];
@@ -62,13 +59,13 @@ Twiddles twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> 
             t.shoup[len + j] = t.shoup[2 * len + 2 * j];
         }
     }
-    return t;
 }
 
-Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits) {
+void inverse_twiddles(const Twiddles &t, Limb p, unsigned bits, Twiddles &inv) {
     // root^-j = -root^(m/2 - j); and for 0 < x < p, p prime, x 2^bits is no
     // multiple of p, so floor((p - x) 2^bits / p) = 2^bits - 1 - floor(x 2^bits / p).
-    Twiddles inv = t;
+    inv.w.assign(t.w.begin(), t.w.end());
+    inv.shoup.assign(t.shoup.begin(), t.shoup.end());
     const Limb top = bits == 64 ? ~Limb(0) : (Limb(1) << bits) - 1;
     for (size_t len = 1; len < t.w.size(); len *= 2) {
         for (size_t j = 1; j < len; ++j) {
@@ -76,7 +73,6 @@ Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits) {
             inv.shoup[len + j] = top - t.shoup[2 * len - j];
         }
     }
-    return inv;
 }
 
 namespace {
@@ -187,8 +183,9 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 
 bool ifma::available() {
 #ifdef KARVO_NTT_IFMA
-    static const bool kHas =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+    static const bool kHas = __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("avx512dq") &&
+                             __builtin_cpu_supports("avx512ifma");
     return kHas;
 #else
     return false;

@@ -2,6 +2,7 @@
 // multiplication by number-theoretic transforms is built on.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -91,14 +92,20 @@ class ShoupQuotient {
 // lies in [0, 2p) for any x < 2^bits.
 struct Twiddles {
     std::vector<Limb> w, shoup;
+    // Room for a table of length m; the tables are filled in place so that
+    // one set of vectors serves every prime of a product.
+    void resize(size_t m) {
+        w.resize(std::max<size_t>(m, 2));
+        shoup.resize(std::max<size_t>(m, 2));
+    }
 };
-Twiddles twiddles(const Field &f, Limb root, size_t m, unsigned bits);
+void twiddles(const Field &f, Limb root, size_t m, unsigned bits, Twiddles &out);
 // The same table from powers of a root w (plain, with their quotients), the
 // table's root being w^stride.
-Twiddles twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
-                       size_t stride, size_t m);
+void twiddles_from(const std::vector<Limb> &powers, const std::vector<Limb> &quotients,
+                   size_t stride, size_t m, Twiddles &out);
 // The table of root^-1 from that of root, without multiplications.
-Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits);
+void inverse_twiddles(const Twiddles &t, Limb p, unsigned bits, Twiddles &out);
 
 // In-place transforms of a power-of-two length m with the table of a
 // primitive m-th root of unity (inverse: of its inverse). Forward is
@@ -109,8 +116,8 @@ Twiddles inverse_twiddles(const Twiddles &t, Limb p, unsigned bits);
 template <unsigned Bits> void forward(Limb p, Limb *x, size_t m, const Twiddles &w);
 template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
 
-// The same with AVX-512 IFMA, eight values per instruction, for p < 2^50,
-// 52-bit quotients and m >= 16. Built on x86-64 only (KARVO_NTT_IFMA), run
+// The same with AVX-512 (F, DQ and IFMA), eight values per instruction, for
+// p < 2^50, 52-bit quotients and m >= 16. Built on x86-64 only (KARVO_NTT_IFMA), run
 // only when available() says the processor has the instructions.
 namespace ifma {
 bool available();
@@ -140,6 +147,9 @@ struct GarnerConstants {
     Limb p[4], scale[4], scale_shoup[4], weight[4][4], weight_shoup[4][4];
 };
 void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n);
+// out[i] = w^i mod p for i < count (count a multiple of 8, out with room for
+// 8 more), plain, with their 52-bit Shoup quotients.
+void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients);
 } // namespace ifma
 
 } // namespace karvo::kernel::ntt

@@ -251,4 +251,36 @@ void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n) {
     }
 }
 
+void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {
+    const ShoupQuotient quotient(p, 52);
+    const Constants c = constants(p);
+    Limb x = 1;
+    for (size_t i = 0; i < 8; ++i) {
+        out[i] = x;
+        x = Limb(DLimb(x) * w % p);
+    }
+    // Eight runs side by side, each stepping by w^8.
+    const __m512i w8 = _mm512_set1_epi64((long long)x);
+    const __m512i w8_shoup = _mm512_set1_epi64((long long)quotient(x));
+    __m512i run = load(out);
+    for (size_t i = 8; i < count; i += 8) {
+        run = fold(times(run, w8, w8_shoup, c), c.p);
+        store(out + i, run);
+    }
+    // Quotients from a double estimate, off by one at most: the remainder
+    // x 2^52 - q p (exact modulo 2^64, and small) says which way.
+    const __m512d scale = _mm512_set1_pd(double(Limb(1) << 52) / double(p));
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i one = _mm512_set1_epi64(1);
+    for (size_t i = 0; i < count; i += 8) {
+        const __m512i v = load(out + i);
+        __m512i q = _mm512_cvttpd_epi64(_mm512_mul_pd(_mm512_cvtepi64_pd(v), scale));
+        const __m512i r =
+            _mm512_sub_epi64(_mm512_maskz_slli_epi64(0xFF, v, 52), _mm512_mullo_epi64(q, c.p));
+        q = _mm512_mask_sub_epi64(q, _mm512_cmplt_epi64_mask(r, zero), q, one);
+        q = _mm512_mask_add_epi64(q, _mm512_cmpge_epi64_mask(r, c.p), q, one);
+        store(quotients + i, q);
+    }
+}
+
 } // namespace karvo::kernel::ntt::ifma

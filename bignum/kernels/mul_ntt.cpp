@@ -428,6 +428,13 @@ class Garner {
             std::tie(g.scale[k], g.scale_shoup[k]) = plain(scale_[k]);
             for (size_t j = 0; j < k; ++j)
                 std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(weight_[k][j]);
+            // prefix_[k] (below 2^156) cut into 52-bit limbs.
+            const DLimb low = (DLimb(prefix_[k][1]) << 64) | prefix_[k][0];
+            const Limb mask = (Limb(1) << 52) - 1;
+            g.prefix[k][0] = Limb(low) & mask;
+            g.prefix[k][1] = Limb(low >> 52) & mask;
+            g.prefix[k][2] = Limb(low >> 104) | (prefix_[k][2] << 24 & mask);
+            g.prefix[k][3] = 0;
         }
         return g;
     }
@@ -519,10 +526,13 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
         Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
             t[k] = from[k][i];
-        if (vector)
-            std::copy(t, t + Count, v);
-        else
-            garner.digits<Count>(t, v);
+        if constexpr (Count == 4) {
+            if (vector) { // the limbs of c already
+                out.add({t[0], t[1], t[2], t[3]}, uint64_t(i) * plan.bits);
+                continue;
+            }
+        }
+        garner.digits<Count>(t, v);
         out.add(garner.value<Count>(v), uint64_t(i) * plan.bits);
     }
     out.finish();

@@ -25,10 +25,10 @@ inline size_t normalized_size(const Limb *a, size_t n) {
 struct Tuning {
     size_t karatsuba = 32; // multiplication: schoolbook below, Karatsuba above
     size_t toom3 = 100;    // Karatsuba below, Toom-3 above
-    size_t ntt = 4000;     // Toom-3 or -4 below, number-theoretic transform above
+    size_t ntt = 1500;     // Toom-3 or -4 below, number-theoretic transform above
     size_t sqr_karatsuba = 60;
     size_t sqr_toom3 = 150;
-    size_t sqr_ntt = 4000;
+    size_t sqr_ntt = 1500;
     size_t div_dc = 50;        // division: schoolbook below, divide and conquer above
     size_t radix_dc = 20;      // conversion to text: limb chunks below, divide and conquer above
     size_t radix_in_dc = 400;  // from text, in chunks of a limb: Horner below, a product tree above

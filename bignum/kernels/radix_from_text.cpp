@@ -43,11 +43,35 @@ Nat horner(const Limb *chunks, size_t n, Limb scale) {
 } // namespace
 
 Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tuning &t) {
-    // A radix 2^b whose digits are all below it: the digits are the bits.
-    const bool packed = (radix & (radix - 1)) == 0 &&
-                        std::all_of(values, values + count, [&](uint8_t v) { return v < radix; });
+    // A radix 2^b whose digits are all below it: the digits are the bits. When
+    // b divides 64 each limb is 64 / b whole digits, gathered in one pass that
+    // also finds whether any digit is out of range (then its bits show in the
+    // OR of them all).
+    const bool power_of_two = (radix & (radix - 1)) == 0;
+    const unsigned b = unsigned(std::countr_zero(radix));
+    if (power_of_two && kLimbBits % b == 0) {
+        const size_t per_limb = kLimbBits / b;
+        Nat r((count + per_limb - 1) / per_limb);
+        uint8_t seen = 0;
+        size_t end = count;
+        for (Limb &limb : r) {
+            const size_t begin = end >= per_limb ? end - per_limb : 0;
+            Limb v = 0;
+            for (size_t i = begin; i < end; ++i) {
+                v = (v << b) | values[i];
+                seen |= values[i];
+            }
+            limb = v;
+            end = begin;
+        }
+        if (seen < radix) {
+            normalize(r);
+            return r;
+        }
+    }
+    const bool packed =
+        power_of_two && std::all_of(values, values + count, [&](uint8_t v) { return v < radix; });
     if (packed) {
-        const unsigned b = unsigned(std::countr_zero(radix));
         Nat r((uint64_t(count) * b + kLimbBits - 1) / kLimbBits + 1, 0);
         for (size_t i = 0; i < count; ++i) {
             const uint64_t pos = uint64_t(count - 1 - i) * b;

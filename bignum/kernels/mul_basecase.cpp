@@ -53,7 +53,12 @@ void sqr_basecase(Limb *r, const Limb *a, size_t n) {
         r[1] = Limb(p >> kLimbBits);
         return;
     }
-    if (n >= 5 && x86::has_rows()) {
+    if (n < 12 && x86::has_rows()) {
+        // Short rows of the triangle cost more than the full product's.
+        mul_basecase(r, a, n, a, n);
+        return;
+    }
+    if (x86::has_rows()) {
         // Row i: a[i] times the limbs above it, from limb 2i + 1.
         r[0] = 0;
         r[n] = mul_1(r + 1, a + 1, n - 1, a[0]);

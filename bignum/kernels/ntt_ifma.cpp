@@ -86,62 +86,62 @@ Regroup regroup(size_t len, const Twiddles &t) {
 
 } // namespace
 
-void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
-    const Constants c = constants(p);
-    for (size_t len = m / 2; len >= 8; len /= 2) {
-        for (size_t start = 0; start < m; start += 2 * len) {
-            Limb *a = x + start, *b = a + len;
-            for (size_t j = 0; j < len; j += 8) {
-                __m512i u = _mm512_loadu_si512(a + j), v = _mm512_loadu_si512(b + j);
-                forward_butterfly(u, v, _mm512_loadu_si512(t.w.data() + len + j),
-                                  _mm512_loadu_si512(t.shoup.data() + len + j), c);
-                _mm512_storeu_si512(a + j, u);
-                _mm512_storeu_si512(b + j, v);
-            }
+namespace {
+
+// One stage whose pairs are len >= 8 apart.
+template <class Butterfly>
+void wide_stage(Limb *x, size_t m, size_t len, const Twiddles &t, Butterfly butterfly) {
+    for (size_t start = 0; start < m; start += 2 * len) {
+        Limb *a = x + start, *b = a + len;
+        for (size_t j = 0; j < len; j += 8) {
+            __m512i u = load(a + j), v = load(b + j);
+            butterfly(u, v, load(t.w.data() + len + j), load(t.shoup.data() + len + j));
+            store(a + j, u);
+            store(b + j, v);
         }
     }
-    const Regroup r[3] = {regroup(4, t), regroup(2, t), regroup(1, t)};
+}
+
+// The three stages whose pairs are 4, 2 and 1 apart (in the order given),
+// sixteen values at a time in two registers.
+template <class Butterfly>
+void narrow_stages(Limb *x, size_t m, const Regroup (&stages)[3], Butterfly butterfly) {
     for (size_t start = 0; start < m; start += 16) {
-        __m512i lo = _mm512_loadu_si512(x + start), hi = _mm512_loadu_si512(x + start + 8);
-        for (const Regroup &g : r) {
+        __m512i lo = load(x + start), hi = load(x + start + 8);
+        for (const Regroup &g : stages) {
             __m512i u = _mm512_permutex2var_epi64(lo, g.first, hi);
             __m512i v = _mm512_permutex2var_epi64(lo, g.second, hi);
-            forward_butterfly(u, v, g.w, g.ws, c);
+            butterfly(u, v, g.w, g.ws);
             lo = _mm512_permutex2var_epi64(u, g.back_lo, v);
             hi = _mm512_permutex2var_epi64(u, g.back_hi, v);
         }
-        _mm512_storeu_si512(x + start, lo);
-        _mm512_storeu_si512(x + start + 8, hi);
+        store(x + start, lo);
+        store(x + start + 8, hi);
     }
+}
+
+} // namespace
+
+void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
+    const Constants c = constants(p);
+    auto butterfly = [&](__m512i &u, __m512i &v, __m512i w, __m512i ws) {
+        forward_butterfly(u, v, w, ws, c);
+    };
+    for (size_t len = m / 2; len >= 8; len /= 2)
+        wide_stage(x, m, len, t, butterfly);
+    const Regroup stages[3] = {regroup(4, t), regroup(2, t), regroup(1, t)};
+    narrow_stages(x, m, stages, butterfly);
 }
 
 void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) {
     const Constants c = constants(p);
-    const Regroup r[3] = {regroup(1, t), regroup(2, t), regroup(4, t)};
-    for (size_t start = 0; start < m; start += 16) {
-        __m512i lo = _mm512_loadu_si512(x + start), hi = _mm512_loadu_si512(x + start + 8);
-        for (const Regroup &g : r) {
-            __m512i u = _mm512_permutex2var_epi64(lo, g.first, hi);
-            __m512i v = _mm512_permutex2var_epi64(lo, g.second, hi);
-            inverse_butterfly(u, v, g.w, g.ws, c);
-            lo = _mm512_permutex2var_epi64(u, g.back_lo, v);
-            hi = _mm512_permutex2var_epi64(u, g.back_hi, v);
-        }
-        _mm512_storeu_si512(x + start, lo);
-        _mm512_storeu_si512(x + start + 8, hi);
-    }
-    for (size_t len = 8; len < m; len *= 2) {
-        for (size_t start = 0; start < m; start += 2 * len) {
-            Limb *a = x + start, *b = a + len;
-            for (size_t j = 0; j < len; j += 8) {
-                __m512i u = _mm512_loadu_si512(a + j), v = _mm512_loadu_si512(b + j);
-                inverse_butterfly(u, v, _mm512_loadu_si512(t.w.data() + len + j),
-                                  _mm512_loadu_si512(t.shoup.data() + len + j), c);
-                _mm512_storeu_si512(a + j, u);
-                _mm512_storeu_si512(b + j, v);
-            }
-        }
-    }
+    auto butterfly = [&](__m512i &u, __m512i &v, __m512i w, __m512i ws) {
+        inverse_butterfly(u, v, w, ws, c);
+    };
+    const Regroup stages[3] = {regroup(1, t), regroup(2, t), regroup(4, t)};
+    narrow_stages(x, m, stages, butterfly);
+    for (size_t len = 8; len < m; len *= 2)
+        wide_stage(x, m, len, t, butterfly);
 }
 
 void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t) {

@@ -6,16 +6,13 @@
 // the chunk counts of the levels halve from the top down, so every division
 // is balanced, and each level divides its pieces by one power of the base.
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <string>
-#include <utility>
 
-#include "kernels/arith.h"
 #include "kernels/nat.h"
+#include "kernels/radix_chunks.h"
 
 namespace karvo::kernel {
 
@@ -23,108 +20,11 @@ namespace {
 
 constexpr char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
-// "00" to "99": two decimal digits per lookup.
-constexpr auto kPairs = [] {
-    std::array<char, 200> p{};
-    for (int i = 0; i < 100; ++i) {
-        p[2 * size_t(i)] = char('0' + i / 10);
-        p[2 * size_t(i) + 1] = char('0' + i % 10);
-    }
-    return p;
-}();
-
-// The 8 decimal digits of v < 10^8 ending at end.
-inline void write8(uint32_t v, char *end) {
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t q = v / 100;
-        end -= 2;
-        std::memcpy(end, &kPairs[2 * (v - 100 * q)], 2);
-        v = q;
-    }
-}
-
-// The `digits` digits of one chunk v ending at end, leading zeros included.
-// The radix is a constant, so the divisions are multiplications.
-template <unsigned R> void write_chunk(Limb v, char *end, unsigned digits) {
-    if constexpr (R == 10) { // digits is 19: 3 + 8 + 8
-        const Limb high = v / 10000000000000000u, mid = v % 10000000000000000u;
-        write8(uint32_t(mid % 100000000), end);
-        write8(uint32_t(mid / 100000000), end - 8);
-        end[-17] = char('0' + high % 10);
-        end[-18] = char('0' + high / 10 % 10);
-        end[-19] = char('0' + high / 100);
-    } else {
-        for (unsigned i = 0; i < digits; ++i) {
-            *--end = kAlphabet[v % R];
-            v /= R;
-        }
-    }
-}
-
-using ChunkWriter = void (*)(Limb, char *, unsigned);
-template <size_t... R> constexpr auto writers(std::index_sequence<R...>) {
-    return std::array<ChunkWriter, sizeof...(R)>{&write_chunk<unsigned(R < 2 ? 2 : R)>...};
-}
-constexpr auto kWriters = writers(std::make_index_sequence<37>{});
-
-// The largest power radix^digits that fits a limb, normalised for division
-// by Moller and Granlund's 2-by-1 step with its reciprocal.
-struct Chunk {
-    Limb base;
-    unsigned digits;
-    unsigned shift;
-    Limb normal, inverse;
-};
-
-Chunk limb_chunk(unsigned radix) {
-    Chunk c{radix, 1, 0, 0, 0};
-    while (DLimb(c.base) * radix <= ~Limb(0)) {
-        c.base *= radix;
-        ++c.digits;
-    }
-    c.shift = unsigned(std::countl_zero(c.base));
-    c.normal = c.base << c.shift;
-    c.inverse = Limb(((DLimb(~c.normal) << kLimbBits) | ~Limb(0)) / c.normal);
-    return c;
-}
-
-inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
-    const DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
-    Limb q1 = Limb(q >> kLimbBits) + 1;
-    r = u0 - q1 * d;
-    if (r > Limb(q)) {
-        --q1;
-        r += d;
-    }
-    if (r >= d) {
-        ++q1;
-        r -= d;
-    }
-    return q1;
-}
-
-// a[0, n) /= c.base for n >= 1; returns the remainder.
-Limb divide_by_chunk(Limb *a, size_t n, const Chunk &c) {
-    Limb r = 0;
-    if (c.shift == 0) {
-        for (size_t i = n; i-- > 0;)
-            a[i] = divide_2_by_1(r, r, a[i], c.normal, c.inverse);
-        return r;
-    }
-    const unsigned s = c.shift;
-    r = a[n - 1] >> (kLimbBits - s);
-    for (size_t i = n; i-- > 0;) {
-        const Limb u0 = (a[i] << s) | (i > 0 ? a[i - 1] >> (kLimbBits - s) : 0);
-        a[i] = divide_2_by_1(r, r, u0, c.normal, c.inverse);
-    }
-    return r >> s;
-}
-
 class Converter {
   public:
     // For numbers of at most `chunks` chunks.
     Converter(unsigned radix, size_t chunks, const Tuning &t)
-        : chunk_(limb_chunk(radix)), write_(kWriters[radix]), t_(t) {
+        : digits_(radix), chunk_(digits_.chunk()), t_(t) {
         // Level i splits its pieces at sizes_[i + 1] chunks: a piece of c
         // chunks into a low one of sizes_[i + 1] and a high one of at most
         // sizes_[i + 1] + i + 1 (halving rounds down).
@@ -135,6 +35,13 @@ class Converter {
         odd_ = Nat{chunk_.base >> twos_per_chunk_};
     }
 
+    // Writes the digits of a, below base^chunks, ending at `end`, over zeros.
+    void convert(View a, char *end) {
+        emit(a, end, 0);
+        digits_.flush();
+    }
+
+  private:
     // Writes the digits of x, below base^(sizes_[level] + level), ending
     // at `end`, over zeros already there.
     void emit(View x, char *end, size_t level) {
@@ -142,7 +49,7 @@ class Converter {
         if (x.empty())
             return;
         if (x.size() < std::max<size_t>(t_.radix_dc, 2) || level + 1 >= levels_.size()) {
-            emit_basecase(x, end);
+            digits_.add(x.data(), x.size(), end);
             return;
         }
         Level &l = power(level + 1);
@@ -155,9 +62,9 @@ class Converter {
         // remainder is that division's, shifted back over x's low zeros bits.
         Nat q, r;
         const Nat shifted = shift_right(x, l.zeros);
-        // A level divides many pieces by the same power: from the third
-        // level on, by a reciprocal made for the longest of them.
-        if (level >= 2 && !l.reciprocal) {
+        // A level divides many pieces by the same power: from the fourth
+        // level on (eight pieces), by a reciprocal made for the longest.
+        if (level >= 3 && !l.reciprocal) {
             const double bits =
                 double(levels_[level].chunks + level) * std::log2(double(chunk_.base) + 1.0) -
                 double(l.zeros);
@@ -179,7 +86,6 @@ class Converter {
         emit(r, end, level + 1);
     }
 
-  private:
     // base^chunks = odd 2^zeros.
     struct Level {
         size_t chunks;
@@ -206,27 +112,8 @@ class Converter {
         return l;
     }
 
-    // One chunk at a time from the bottom, each a division by the base.
-    void emit_basecase(View x, char *end) {
-        std::array<Limb, 64> small;
-        Nat large;
-        Limb *work = small.data();
-        if (x.size() > small.size()) {
-            large.resize(x.size());
-            work = large.data();
-        }
-        std::copy(x.begin(), x.end(), work);
-        size_t n = x.size();
-        while (n > 0) {
-            const Limb rem = divide_by_chunk(work, n, chunk_);
-            n -= work[n - 1] == 0;
-            write_(rem, end, chunk_.digits);
-            end -= chunk_.digits;
-        }
-    }
-
-    Chunk chunk_;
-    ChunkWriter write_;
+    ChunkDigits digits_;
+    const Chunk &chunk_;
     const Tuning &t_;
     uint64_t twos_per_chunk_;
     Nat odd_; // of the base
@@ -278,7 +165,7 @@ std::string to_digits(View a, unsigned radix, const Tuning &t) {
     const double chunk_bits = std::log2(double(c.base)) * (1 - 1e-12);
     const size_t chunks = size_t(double(bit_length(a)) / chunk_bits) + 1;
     std::string out(chunks * c.digits, '0');
-    Converter(radix, chunks, t).emit(a, out.data() + out.size(), 0);
+    Converter(radix, chunks, t).convert(a, out.data() + out.size());
     out.erase(0, out.find_first_not_of('0'));
     return out;
 }

@@ -22,14 +22,17 @@ constexpr auto kPairs = [] {
     return p;
 }();
 
-// The 8 decimal digits of v < 10^8 ending at end.
+// The 4 and 8 decimal digits of v < 10^4 and v < 10^8 ending at end; the
+// halves are independent, so their divisions overlap.
+inline void write4(uint32_t v, char *end) {
+    const uint32_t high = v / 100;
+    std::memcpy(end - 4, &kPairs[2 * high], 2);
+    std::memcpy(end - 2, &kPairs[2 * (v - 100 * high)], 2);
+}
 inline void write8(uint32_t v, char *end) {
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t q = v / 100;
-        end -= 2;
-        std::memcpy(end, &kPairs[2 * (v - 100 * q)], 2);
-        v = q;
-    }
+    const uint32_t high = v / 10000;
+    write4(high, end - 4);
+    write4(v - 10000 * high, end);
 }
 
 // The digits of one chunk v ending at end, leading zeros included. The radix
@@ -49,10 +52,23 @@ template <unsigned R> void write_chunk(Limb v, char *end) {
                 ++d;
             return d;
         }();
-        for (unsigned i = 0; i < digits; ++i) {
-            *--end = kAlphabet[v % R];
-            v /= R;
+        // Two halves whose digits come out side by side: shorter chains.
+        constexpr unsigned half = digits / 2;
+        constexpr Limb split = [] {
+            Limb p = 1;
+            for (unsigned i = 0; i < half; ++i)
+                p *= R;
+            return p;
+        }();
+        Limb high = v / split, low = v % split;
+        for (unsigned i = 0; i < half; ++i) {
+            end[-1 - int(i)] = kAlphabet[low % R];
+            low /= R;
+            end[-1 - int(half + i)] = kAlphabet[high % R];
+            high /= R;
         }
+        if constexpr (digits % 2 != 0)
+            end[-int(digits)] = kAlphabet[high];
     }
 }
 
@@ -127,8 +143,16 @@ void ChunkDigits::flush() {
 }
 
 // One division of every piece by the base per round, the limbs of all the
-// pieces taken in turn from the top.
+// pieces taken in turn from the top. A base below 2^63 is divided as the
+// numbers shifted left by its leading zeros.
 void ChunkDigits::run(Piece *pieces) const {
+    if (chunk_.shift == 0)
+        rounds<false>(pieces);
+    else
+        rounds<true>(pieces);
+}
+
+template <bool Shifted> void ChunkDigits::rounds(Piece *pieces) const {
     const unsigned s = chunk_.shift;
     const Limb d = chunk_.normal, v = chunk_.inverse;
     std::array<size_t, kWays> n;
@@ -139,18 +163,18 @@ void ChunkDigits::run(Piece *pieces) const {
         if (top == 0)
             return;
         std::array<Limb, kWays> r{};
-        for (size_t j = 0; j < kWays; ++j)
-            if (s != 0 && n[j] != 0)
-                r[j] = pieces[j].limbs[n[j] - 1] >> (kLimbBits - s);
+        if constexpr (Shifted)
+            for (size_t j = 0; j < kWays; ++j)
+                if (n[j] != 0)
+                    r[j] = pieces[j].limbs[n[j] - 1] >> (kLimbBits - s);
         for (size_t i = top; i-- > 0;) {
             for (size_t j = 0; j < kWays; ++j) {
                 if (i >= n[j])
                     continue;
                 Limb *a = pieces[j].limbs;
-                // The limb shifted left by s, with the top of the one below
-                // (written later); in two steps, as s may be 0.
-                const Limb below = i > 0 ? a[i - 1] : 0;
-                const Limb u0 = (a[i] << s) | ((below >> 1) >> (kLimbBits - 1 - s));
+                Limb u0 = a[i];
+                if constexpr (Shifted) // with the top of the limb below, divided later
+                    u0 = (u0 << s) | (i > 0 ? a[i - 1] >> (kLimbBits - s) : 0);
                 a[i] = divide_2_by_1(r[j], r[j], u0, d, v);
             }
         }

@@ -39,6 +39,7 @@ class ChunkDigits {
         char *end;
     };
     void run(Piece *pieces) const;
+    template <bool Shifted> void rounds(Piece *pieces) const;
 
     Chunk chunk_;
     void (*write_)(Limb, char *);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "kernels/arith.h"
 #include "kernels/nat.h"
 #include "kernels/radix_chunks.h"
 
@@ -75,12 +76,20 @@ class Converter {
         else
             divrem(shifted, l.odd, &q, &r, t_);
         if (l.zeros != 0) {
+            // r 2^zeros and x mod 2^zeros do not overlap: x's low limbs with
+            // r shifted in above them.
             const size_t whole = size_t(l.zeros / kLimbBits);
-            Nat low(x.begin(), x.begin() + std::min(whole + 1, x.size()));
-            if (whole < low.size())
-                low[whole] &= (Limb(1) << (l.zeros % kLimbBits)) - 1;
-            normalize(low);
-            r = add(shift_left(r, l.zeros), low);
+            const unsigned bits = unsigned(l.zeros % kLimbBits);
+            Nat full(whole + r.size() + 1, 0);
+            std::copy_n(x.begin(), std::min(whole, x.size()), full.begin());
+            if (bits == 0)
+                std::copy(r.begin(), r.end(), full.begin() + long(whole));
+            else if (!r.empty())
+                full[whole + r.size()] = lshift(full.data() + whole, r.data(), r.size(), bits);
+            if (whole < x.size())
+                full[whole] |= x[whole] & ((Limb(1) << bits) - 1);
+            normalize(full);
+            r = std::move(full);
         }
         emit(q, split, level + 1);
         emit(r, end, level + 1);
@@ -165,7 +174,13 @@ std::string to_digits(View a, unsigned radix, const Tuning &t) {
     const double chunk_bits = std::log2(double(c.base)) * (1 - 1e-12);
     const size_t chunks = size_t(double(bit_length(a)) / chunk_bits) + 1;
     std::string out(chunks * c.digits, '0');
-    Converter(radix, chunks, t).convert(a, out.data() + out.size());
+    if (a.size() < std::max<size_t>(t.radix_dc, 2)) {
+        ChunkDigits digits(radix);
+        digits.add(a.data(), a.size(), out.data() + out.size());
+        digits.flush();
+    } else {
+        Converter(radix, chunks, t).convert(a, out.data() + out.size());
+    }
     out.erase(0, out.find_first_not_of('0'));
     return out;
 }

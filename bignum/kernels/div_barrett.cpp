@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "kernels/arith.h"
+
 namespace karvo::kernel {
 
 Reciprocal::Reciprocal(View d, size_t dividend_limbs, const Tuning &t)
@@ -34,7 +36,19 @@ void Reciprocal::divrem(View x, Nat *q, Nat *r) const {
     const View inverse = View(inverse_).subspan(qn_ - k);
     Nat estimate = mul(x.subspan(dn - 1), inverse, t_);
     estimate.erase(estimate.begin(), estimate.begin() + std::min(estimate.size(), k + 1));
-    Nat rest = sub(x, mul(estimate, d_, t_));
+    // The remainder is below a few d, so below B^(dn+1): only the low dn + 1
+    // limbs of x - estimate d count, and of estimate only its low dn + 1.
+    const size_t low = std::min(dn + 1, x.size());
+    Nat rest(x.begin(), x.begin() + long(low));
+    if (!estimate.empty()) {
+        const Nat product = mul(View(estimate).first(std::min(estimate.size(), low)), d_, t_);
+        // Modulo B^low: the borrow out of the top is dropped.
+        const size_t n = std::min(low, product.size());
+        const Limb borrow = kernel::sub_n(rest.data(), rest.data(), product.data(), n);
+        if (n < low)
+            kernel::sub_1(rest.data() + n, rest.data() + n, low - n, borrow);
+    }
+    normalize(rest);
     while (compare(rest, d_) >= 0) {
         rest = sub(rest, d_);
         estimate = add(estimate, Nat{1});

@@ -1,8 +1,10 @@
-// Conversion to text. Below Tuning::radix_dc limbs the number is divided by
-// the largest power of the radix that fits a limb, one chunk of digits at a
-// time; above it, divide and conquer: split by radix^(k 2^i) near the square
-// root of the number, convert the quotient and the zero-padded remainder.
-// The powers are made once per conversion by squaring.
+// Conversion to text. The digits go straight into one buffer, zero-filled,
+// from a width that is a whole number of chunks (the largest power of the
+// radix that fits a limb) and at least the digit count; the leading zeros are
+// cut at the end. Below Tuning::radix_dc limbs a piece is divided by the
+// chunk base, one chunk of digits at a time; above it, divide and conquer:
+// the chunk counts of the levels halve from the top down, so every division
+// is balanced, and each level divides its pieces by one power of the base.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -11,6 +13,7 @@
 
 #include "kernels/arith.h"
 #include "kernels/nat.h"
+#include "kernels/radix_chunks.h"
 
 namespace karvo::kernel {
 
@@ -18,107 +21,112 @@ namespace {
 
 constexpr char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
-// The largest power radix^digits that fits a limb.
-struct Chunk {
-    Limb base;
-    unsigned digits;
-};
-
-Chunk limb_chunk(unsigned radix) {
-    Chunk c{radix, 1};
-    while (DLimb(c.base) * radix <= ~Limb(0)) {
-        c.base *= radix;
-        ++c.digits;
-    }
-    return c;
-}
-
 class Converter {
   public:
-    Converter(unsigned radix, const Tuning &t) : radix_(radix), chunk_(limb_chunk(radix)), t_(t) {}
+    // For numbers of at most `chunks` chunks.
+    Converter(unsigned radix, size_t chunks, const Tuning &t)
+        : digits_(radix), chunk_(digits_.chunk()), t_(t) {
+        // Level i splits its pieces at sizes_[i + 1] chunks: a piece of c
+        // chunks into a low one of sizes_[i + 1] and a high one of at most
+        // sizes_[i + 1] + i + 1 (halving rounds down).
+        for (size_t c = chunks; c > 0; c /= 2)
+            levels_.push_back({c, {}, 0, 0, std::nullopt});
+        const unsigned radix_twos = unsigned(std::countr_zero(radix));
+        twos_per_chunk_ = uint64_t(radix_twos) * chunk_.digits;
+        odd_ = Nat{chunk_.base >> twos_per_chunk_};
+    }
 
-    // Appends the digits of x, zero-padded to `width` digits when width > 0.
-    void emit(View x, size_t width, std::string &out) {
-        x = trimmed(x);
-        if (x.size() < std::max<size_t>(t_.radix_dc, 2)) {
-            emit_basecase(x, width, out);
-            return;
-        }
-        // The largest power of at most half the length of x (the next one is
-        // at most its square, of twice its bits). The power is its odd part
-        // times 2^z: x / power = (x >> z) / odd, and the remainder is that
-        // division's, shifted back over x's low z bits.
-        size_t i = 0;
-        while (2 * power(i).limbs() <= (x.size() + 1) / 2)
-            ++i;
-        Power &p = power(i);
-        Nat q, r;
-        const Nat shifted = shift_right(x, p.zeros);
-        // A level divides many pieces by the same power: from its second
-        // division on, by a reciprocal.
-        if (p.uses++ == 1 && !p.reciprocal)
-            p.reciprocal.emplace(p.odd, 4 * p.limbs() + 2, t_); // the longest piece of the level
-        if (p.reciprocal && shifted.size() <= p.capacity())
-            p.reciprocal->divrem(shifted, &q, &r);
-        else
-            divrem(shifted, p.odd, &q, &r, t_);
-        if (p.zeros != 0) {
-            const size_t whole = size_t(p.zeros / kLimbBits);
-            Nat low(x.begin(), x.begin() + std::min(whole + 1, x.size()));
-            if (whole < low.size())
-                low[whole] &= (Limb(1) << (p.zeros % kLimbBits)) - 1;
-            normalize(low);
-            r = add(shift_left(r, p.zeros), low);
-        }
-        const size_t low_width = size_t(chunk_.digits) << i;
-        emit(q, width > low_width ? width - low_width : 0, out);
-        emit(r, low_width, out);
+    // Writes the digits of a, below base^chunks, ending at `end`, over zeros.
+    void convert(View a, char *end) {
+        emit(a, end, 0);
+        digits_.flush();
     }
 
   private:
-    // radix^(k 2^i) = odd 2^zeros, k the digits of a limb chunk.
-    struct Power {
+    // Writes the digits of x, below base^(sizes_[level] + level), ending
+    // at `end`, over zeros already there.
+    void emit(View x, char *end, size_t level) {
+        x = trimmed(x);
+        if (x.empty())
+            return;
+        if (x.size() < std::max<size_t>(t_.radix_dc, 2) || level + 1 >= levels_.size()) {
+            digits_.add(x.data(), x.size(), end);
+            return;
+        }
+        Level &l = power(level + 1);
+        char *const split = end - l.chunks * chunk_.digits;
+        if (x.size() < l.limbs) {
+            emit(x, end, level + 1);
+            return;
+        }
+        // The power is odd 2^zeros: x / power = (x >> zeros) / odd, and the
+        // remainder is that division's, shifted back over x's low zeros bits.
+        Nat q, r;
+        const Nat shifted = shift_right(x, l.zeros);
+        // A level divides many pieces by the same power: from the fourth
+        // level on (eight pieces), by a reciprocal made for the longest.
+        if (level >= 3 && !l.reciprocal) {
+            const double bits =
+                double(levels_[level].chunks + level) * std::log2(double(chunk_.base) + 1.0) -
+                double(l.zeros);
+            l.reciprocal.emplace(l.odd, size_t(bits / kLimbBits) + 2, t_);
+        }
+        if (l.reciprocal && shifted.size() <= l.reciprocal->capacity())
+            l.reciprocal->divrem(shifted, &q, &r);
+        else
+            divrem(shifted, l.odd, &q, &r, t_);
+        if (l.zeros != 0) {
+            // r 2^zeros and x mod 2^zeros do not overlap: x's low limbs with
+            // r shifted in above them.
+            const size_t whole = size_t(l.zeros / kLimbBits);
+            const unsigned bits = unsigned(l.zeros % kLimbBits);
+            Nat full(whole + r.size() + 1, 0);
+            std::copy_n(x.begin(), std::min(whole, x.size()), full.begin());
+            if (bits == 0)
+                std::copy(r.begin(), r.end(), full.begin() + long(whole));
+            else if (!r.empty())
+                full[whole + r.size()] = lshift(full.data() + whole, r.data(), r.size(), bits);
+            if (whole < x.size())
+                full[whole] |= x[whole] & ((Limb(1) << bits) - 1);
+            normalize(full);
+            r = std::move(full);
+        }
+        emit(q, split, level + 1);
+        emit(r, end, level + 1);
+    }
+
+    // base^chunks = odd 2^zeros.
+    struct Level {
+        size_t chunks;
         Nat odd;
-        uint64_t zeros;
-        size_t uses = 0;
+        uint64_t zeros = 0;
+        size_t limbs = 0; // of the power
         std::optional<Reciprocal> reciprocal;
-        size_t limbs() const {
-            return size_t((bit_length(odd) + zeros + kLimbBits - 1) / kLimbBits);
-        }
-        size_t capacity() const { return reciprocal ? reciprocal->capacity() : 0; }
     };
-    Power &power(size_t i) {
-        if (powers_.empty()) {
-            const unsigned z = unsigned(std::countr_zero(chunk_.base));
-            powers_.push_back({Nat{chunk_.base >> z}, z, 0, std::nullopt});
+    // base^(2c) or base^(2c + 1) from base^c, from the smallest level up.
+    Level &power(size_t i) {
+        Level &l = levels_[i];
+        if (!l.odd.empty())
+            return l;
+        if (i + 1 == levels_.size()) {
+            l.odd = pow(odd_, l.chunks, t_);
+        } else {
+            const Level &half = power(i + 1);
+            l.odd = sqr(half.odd, t_);
+            if (l.chunks != 2 * half.chunks)
+                l.odd = mul(l.odd, odd_, t_);
         }
-        while (powers_.size() <= i)
-            powers_.push_back(
-                {sqr(powers_.back().odd, t_), 2 * powers_.back().zeros, 0, std::nullopt});
-        return powers_[i];
+        l.zeros = twos_per_chunk_ * l.chunks;
+        l.limbs = size_t((bit_length(l.odd) + l.zeros + kLimbBits - 1) / kLimbBits);
+        return l;
     }
 
-    void emit_basecase(View x, size_t width, std::string &out) {
-        Nat work(x.begin(), x.end());
-        std::string reversed;
-        size_t n = work.size();
-        while (n > 0) {
-            Limb rem = divrem_1(work.data(), work.data(), n, chunk_.base);
-            n = normalized_size(work.data(), n);
-            for (unsigned i = 0; i < chunk_.digits && (n > 0 || rem != 0); ++i) {
-                reversed.push_back(kAlphabet[rem % radix_]);
-                rem /= radix_;
-            }
-        }
-        if (reversed.size() < width)
-            reversed.append(width - reversed.size(), '0');
-        out.append(reversed.rbegin(), reversed.rend());
-    }
-
-    unsigned radix_;
-    Chunk chunk_;
+    ChunkDigits digits_;
+    const Chunk &chunk_;
     const Tuning &t_;
-    std::vector<Power> powers_;
+    uint64_t twos_per_chunk_;
+    Nat odd_; // of the base
+    std::vector<Level> levels_;
 };
 
 // A radix 2^b: each digit is b bits of the number, read from the top. When b
@@ -161,8 +169,19 @@ std::string to_digits(View a, unsigned radix, const Tuning &t) {
         return "0";
     if ((radix & (radix - 1)) == 0)
         return power_of_two_digits(a, unsigned(std::countr_zero(radix)));
-    std::string out;
-    Converter(radix, t).emit(a, 0, out);
+    // base^chunks > 2^bits > a: the log is rounded down, the count up.
+    const Chunk c = limb_chunk(radix);
+    const double chunk_bits = std::log2(double(c.base)) * (1 - 1e-12);
+    const size_t chunks = size_t(double(bit_length(a)) / chunk_bits) + 1;
+    std::string out(chunks * c.digits, '0');
+    if (a.size() < std::max<size_t>(t.radix_dc, 2)) {
+        ChunkDigits digits(radix);
+        digits.add(a.data(), a.size(), out.data() + out.size());
+        digits.flush();
+    } else {
+        Converter(radix, chunks, t).convert(a, out.data() + out.size());
+    }
+    out.erase(0, out.find_first_not_of('0'));
     return out;
 }
 

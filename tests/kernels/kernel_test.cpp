@@ -275,6 +275,42 @@ TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
     }
 }
 
+// Every radix on every path: powers of the radix and their neighbours (runs of
+// zero and of top digits, chunks of zeros to pad) around one and two chunks of
+// digits (19 and 38 in radix 10) and far beyond, and random numbers whose
+// pieces run out of levels (basecase only) or batch unevenly.
+TEST(Kernel, RadixConversionOfStructuredNumbersMatchesGmp) {
+    Random rnd;
+    for (const Path &path : kPaths) {
+        SCOPED_TRACE(path.name);
+        for (unsigned radix = 3; radix <= 36; ++radix) {
+            if ((radix & (radix - 1)) == 0)
+                continue;
+            unsigned chunk = 1;
+            for (double p = radix; p * radix < 18446744073709551616.0; p *= radix)
+                ++chunk;
+            std::vector<Nat> numbers;
+            for (unsigned k :
+                 {chunk - 1, chunk, chunk + 1, 2 * chunk, 2 * chunk + 1, 333u, 2000u}) {
+                Mpz p;
+                mpz_ui_pow_ui(p, radix, k);
+                const Nat power = p.nat();
+                numbers.push_back(power);
+                numbers.push_back(sub(power, Nat{1}));
+                numbers.push_back(add(power, Nat{1}));
+            }
+            for (size_t n : {3, 21, 50, 64})
+                numbers.push_back(rnd.number(n));
+            for (const Nat &a : numbers) {
+                Mpz ma(a);
+                std::vector<char> buf(mpz_sizeinbase(ma, radix) + 2);
+                ASSERT_EQ(to_digits(a, radix, path.tuning), mpz_get_str(buf.data(), int(radix), ma))
+                    << radix << " " << a.size();
+            }
+        }
+    }
+}
+
 TEST(Kernel, LeadingDigitsAndCountWithoutTheRest) {
     Random rnd;
     for (size_t n : {1, 60, 65, 200, 1000}) {

@@ -193,7 +193,7 @@ LeadingDigits leading_digits(View a, unsigned radix, size_t count, const Tuning 
     const uint64_t bits = bit_length(a);
     const double lower = std::floor(double(bits - 1) * std::log(2.0) / std::log(double(radix)));
     const double margin = 2.0 + double(count);
-    if (bits < 4096 || lower < margin + 64) {
+    if (bits < 1024 || lower < margin + 64) {
         std::string all = to_digits(a, radix, t);
         const uint64_t total = all.size();
         all.resize(std::min<size_t>(all.size(), count));

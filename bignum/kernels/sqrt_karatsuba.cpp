@@ -1,0 +1,113 @@
+// Square roots by Zimmermann's Karatsuba square root on limb spans, split at
+// limb boundaries. For a = a_h B^(2l) + a_1 B^l + a_0 with a_h of 2h limbs
+// (h = l or l + 1) and its top limb at least B/4: the root s' of a_h with
+// remainder r' gives the high limbs of the root, one division (r' B^l + a_1)
+// / 2s' the low ones, q, and a_0 and q^2 the remainder, with at most one
+// correction. Only the top of a_h recurses, so a square root costs about one
+// division of its size plus one squaring of half of it.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "kernels/arith.h"
+#include "kernels/buffer.h"
+#include "kernels/div.h"
+#include "kernels/mul.h"
+#include "kernels/root.h"
+
+namespace karvo::kernel {
+
+namespace {
+
+// s = floor(sqrt(a)) for a of two limbs with a[1] >= B/4; a[0] gets the low
+// limb of a - s^2 (at most 2s), whose bit above it is returned. A double
+// gives the root to about 11 bits below its units, one Newton step from
+// there to within one of it, and exact squares settle it.
+Limb sqrtrem_2(Limb *s, Limb *a) {
+    const DLimb x = (DLimb(a[1]) << kLimbBits) | a[0];
+    const double estimate = std::sqrt(double(x));
+    DLimb y = estimate >= 0x1p64 ? ~Limb(0) : Limb(estimate);
+    y = (y + x / y) / 2;
+    y = std::min(y, DLimb(~Limb(0)));
+    while (y * y > x)
+        --y;
+    DLimb r = x - y * y;
+    while (r > 2 * y) { // (y + 1)^2 <= x
+        r -= 2 * y + 1;
+        ++y;
+    }
+    *s = Limb(y);
+    a[0] = Limb(r);
+    return Limb(r >> kLimbBits);
+}
+
+// s = floor(sqrt(a)) for a of 2n limbs whose top limb is at least B/4: s has
+// n limbs, the low n limbs of a get those of a - s^2 (at most 2s), and its
+// bit at limb n is returned. The high n limbs of a are left undefined.
+// scratch has n + 1 limbs.
+Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
+    if (n == 1)
+        return sqrtrem_2(s, a);
+    const size_t l = n / 2, h = n - l;
+    Limb *const q = scratch, *const u = scratch + l + 1;
+
+    // s' and r' = c B^h + a[2l, 2l + h). As r' <= 2s', r' - c s' fits h limbs,
+    // and (r' B^l + a_1) / s' is c B^l more than its quotient by s'.
+    const Limb c = sqrtrem_n(s + l, a + 2 * l, h, scratch, t);
+    if (c != 0)
+        sub_n(a + 2 * l, a + 2 * l, s + l, h);
+    divrem(q, u, a + l, n, s + l, h, t);
+    std::copy(u, u + h, a + l);
+
+    // The quotient by 2s' is half that by s'; the odd half of s' goes back to
+    // the remainder. q_high is the quotient's limb at l (0 or 1).
+    const Limb top = q[l] + c, odd = q[0] & 1;
+    rshift(s, q, l, 1);
+    s[l - 1] |= top << (kLimbBits - 1);
+    const Limb q_high = top >> 1;
+    Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;
+
+    // r = carry B^n + a[0, n) - q^2, with q^2 = B^(2l) when q_high is set.
+    Limb borrow = q_high;
+    if (q_high == 0) {
+        sqr(scratch, s, l, t);
+        borrow = sub_n(a, a, scratch, 2 * l);
+    }
+    if (h > l)
+        borrow = sub_1(a + 2 * l, a + 2 * l, 1, borrow);
+    const Limb s_carry = q_high != 0 ? add_1(s + l, s + l, h, 1) : 0;
+    if (carry >= borrow)
+        return carry - borrow;
+    // r < 0: the root is one less, and r + 2s - 1 the remainder. s was at
+    // most B^n (its s_carry), and the sum comes back up through zero.
+    Limb r_top = carry - borrow;
+    r_top += add_n(a, a, s, n) + s_carry;
+    r_top += add_n(a, a, s, n) + s_carry;
+    r_top -= sub_1(a, a, n, 1);
+    sub_1(s, s, n, 1);
+    return r_top;
+}
+
+} // namespace
+
+Nat sqrt_karatsuba(View a, const Tuning &t) {
+    a = trimmed(a);
+    if (a.empty())
+        return {};
+    // 2n limbs with a at the top, shifted left by an even count so that one of
+    // the top two bits is set: the root comes out scaled by 2^(shift / 2).
+    const size_t n = (a.size() + 1) / 2;
+    const unsigned zeros = unsigned(std::countl_zero(a.back())) & ~1u;
+    const uint64_t shift = zeros + (a.size() % 2) * kLimbBits;
+    LimbBuffer<64> x(2 * n), scratch(n + 1);
+    Limb *const top = x.data() + 2 * n - a.size();
+    if (zeros != 0)
+        lshift(top, a.data(), a.size(), zeros);
+    else
+        std::copy(a.begin(), a.end(), top);
+    Nat s(n);
+    sqrtrem_n(s.data(), x.data(), n, scratch.data(), t);
+    return shift_right(s, shift / 2);
+}
+
+} // namespace karvo::kernel

@@ -44,8 +44,11 @@ Limb sqrtrem_2(Limb *s, Limb *a) {
 // s = floor(sqrt(a)) for a of 2n limbs whose top limb is at least B/4: s has
 // n limbs, the low n limbs of a get those of a - s^2 (at most 2s), and its
 // bit at limb n is returned. The high n limbs of a are left undefined.
-// scratch has n + 1 limbs.
-Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
+// scratch has n + 1 limbs. When only the bits of s above those in `spare`
+// matter, a root whose spare bits are not all zero is returned as it comes,
+// perhaps one too large, and without the remainder: one less would not change
+// the bits that matter.
+Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb spare = 0) {
     if (n == 1)
         return sqrtrem_2(s, a);
     const size_t l = n / 2, h = n - l;
@@ -57,7 +60,6 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
     if (c != 0)
         sub_n(a + 2 * l, a + 2 * l, s + l, h);
     divrem(q, u, a + l, n, s + l, h, t);
-    std::copy(u, u + h, a + l);
 
     // The quotient by 2s' is half that by s'; the odd half of s' goes back to
     // the remainder. q_high is the quotient's limb at l (0 or 1).
@@ -65,7 +67,10 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
     rshift(s, q, l, 1);
     s[l - 1] |= top << (kLimbBits - 1);
     const Limb q_high = top >> 1;
-    Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;
+    if (q_high == 0 && (s[0] & spare) != 0)
+        return 0;
+    std::copy(u, u + h, a + l);
+    const Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;
 
     // r = carry B^n + a[0, n) - q^2, with q^2 = B^(2l) when q_high is set.
     Limb borrow = q_high;
@@ -95,19 +100,22 @@ Nat sqrt_karatsuba(View a, const Tuning &t) {
     if (a.empty())
         return {};
     // 2n limbs with a at the top, shifted left by an even count so that one of
-    // the top two bits is set: the root comes out scaled by 2^(shift / 2).
-    const size_t n = (a.size() + 1) / 2;
+    // the top two bits is set: the root comes out with `spare` bits below its
+    // units. A zero limb or two below a give it at least 16, so that the top
+    // level can mostly skip its remainder.
     const unsigned zeros = unsigned(std::countl_zero(a.back())) & ~1u;
-    const uint64_t shift = zeros + (a.size() % 2) * kLimbBits;
+    const size_t pad = a.size() % 2 != 0 ? 1 : zeros < 32 ? 2 : 0;
+    const size_t n = (a.size() + pad) / 2;
+    const unsigned spare = zeros / 2 + unsigned(pad) * kLimbBits / 2;
     LimbBuffer<64> x(2 * n), scratch(n + 1);
-    Limb *const top = x.data() + 2 * n - a.size();
     if (zeros != 0)
-        lshift(top, a.data(), a.size(), zeros);
+        lshift(x.data() + pad, a.data(), a.size(), zeros);
     else
-        std::copy(a.begin(), a.end(), top);
+        std::copy(a.begin(), a.end(), x.data() + pad);
     Nat s(n);
-    sqrtrem_n(s.data(), x.data(), n, scratch.data(), t);
-    return shift_right(s, shift / 2);
+    sqrtrem_n(s.data(), x.data(), n, scratch.data(), t,
+              spare >= kLimbBits ? ~Limb(0) : (Limb(1) << spare) - 1);
+    return shift_right(s, spare);
 }
 
 } // namespace karvo::kernel

@@ -21,21 +21,16 @@ namespace {
 
 // s = floor(sqrt(a)) for a of two limbs with a[1] >= B/4; a[0] gets the low
 // limb of a - s^2 (at most 2s), whose bit above it is returned. A double
-// gives the root to about 11 bits below its units, one Newton step from
-// there to within one of it, and exact squares settle it.
+// gives the root to within about 2^11; one integer Newton step from there
+// lands at or (rarely) just above it, never below.
 Limb sqrtrem_2(Limb *s, Limb *a) {
     const DLimb x = (DLimb(a[1]) << kLimbBits) | a[0];
     const double estimate = std::sqrt(double(x));
     DLimb y = estimate >= 0x1p64 ? ~Limb(0) : Limb(estimate);
-    y = (y + x / y) / 2;
-    y = std::min(y, DLimb(~Limb(0)));
+    y = std::min((y + x / y) / 2, DLimb(~Limb(0)));
     while (y * y > x)
         --y;
-    DLimb r = x - y * y;
-    while (r > 2 * y) { // (y + 1)^2 <= x
-        r -= 2 * y + 1;
-        ++y;
-    }
+    const DLimb r = x - y * y;
     *s = Limb(y);
     a[0] = Limb(r);
     return Limb(r >> kLimbBits);
@@ -67,7 +62,7 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb 
     rshift(s, q, l, 1);
     s[l - 1] |= top << (kLimbBits - 1);
     const Limb q_high = top >> 1;
-    if (q_high == 0 && (s[0] & spare) != 0)
+    if ((s[0] & spare) != 0) // never with q_high, whose low limbs are zero
         return 0;
     std::copy(u, u + h, a + l);
     const Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;

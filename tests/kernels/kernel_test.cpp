@@ -158,10 +158,10 @@ TEST(Kernel, DivisionByAReciprocalMatchesGmp) {
     Random rnd;
     for (size_t dn : {1, 2, 3, 8, 30, 120}) {
         for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
-                 Nat top(dn, 0);
-                 top.back() = 1;
-                 return top;
-             }()}) {
+                                 Nat top(dn, 0);
+                                 top.back() = 1;
+                                 return top;
+                             }()}) {
             const Reciprocal reciprocal(d, 3 * dn + 2);
             ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
             for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {
@@ -336,6 +336,49 @@ TEST(Kernel, RootsMatchGmpOnEveryPath) {
             const Nat two = pow(Nat{2}, degree), three = pow(Nat{3}, degree);
             for (const Nat &a : {sub(two, Nat{1}), two, sub(three, Nat{1}), three})
                 check(a, degree);
+        }
+    }
+}
+
+// Karatsuba's square root at every limb count up to 70 and a few beyond, with
+// the radicand's top limb holding 1 to 64 bits (the normalising shift, and
+// whether a zero limb or two pad it), on the paths of multiplication and
+// division. Squares and their neighbours bring the corrections of the root
+// and the exact remainder at the top level; all ones and (B^k - 1)^2 +- 1
+// the largest quotients; 4^k and 4^k - 1 the longest runs of zeros and ones.
+TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
+    Random rnd;
+    std::vector<size_t> sizes;
+    for (size_t n = 1; n <= 70; ++n)
+        sizes.push_back(n);
+    for (size_t n : {127, 128, 129, 257})
+        sizes.push_back(n);
+    for (const Path &path : kPaths) {
+        if (!path.composite)
+            continue;
+        Tuning tuning = path.tuning;
+        tuning.sqrt_newton = kNever;
+        SCOPED_TRACE(path.name);
+        auto check = [&](const Nat &a) {
+            Mpz expected, ma(a);
+            mpz_sqrt(expected, ma);
+            ASSERT_EQ(root(a, 2, tuning), expected.nat()) << bit_length(a);
+        };
+        for (size_t n : sizes) {
+            for (unsigned top : {1u, 2u, 3u, 31u, 32u, 33u, 63u, 64u}) {
+                Mpz a(rnd.number(n));
+                mpz_tdiv_r_2exp(a, a, (n - 1) * 64 + top);
+                mpz_setbit(a, (n - 1) * 64 + top - 1);
+                check(a.nat());
+                const Nat s = root(a.nat(), 2, tuning), square = sqr(s);
+                for (const Nat &b : {square, sub(square, Nat{1}), add(square, Nat{1})})
+                    check(b);
+            }
+            const Nat ones(n, ~Limb(0)), power = shift_left(Nat{1}, 64 * n - 2);
+            const Nat ones_squared = sqr(Nat((n + 1) / 2, ~Limb(0)));
+            for (const Nat &b : {ones, add(ones_squared, Nat{1}), sub(ones_squared, Nat{1}), power,
+                                 sub(power, Nat{1}), shift_left(power, 1)})
+                check(b);
         }
     }
 }

@@ -110,7 +110,11 @@ Nat sqrt_karatsuba(View a, const Tuning &t) {
     Nat s(n);
     sqrtrem_n(s.data(), x.data(), n, scratch.data(), t,
               spare >= kLimbBits ? ~Limb(0) : (Limb(1) << spare) - 1);
-    return shift_right(s, spare);
+    if (spare % kLimbBits != 0)
+        rshift(s.data(), s.data(), n, spare % kLimbBits);
+    s.erase(s.begin(), s.begin() + spare / kLimbBits);
+    normalize(s);
+    return s;
 }
 
 } // namespace karvo::kernel

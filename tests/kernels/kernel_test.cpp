@@ -158,10 +158,10 @@ TEST(Kernel, DivisionByAReciprocalMatchesGmp) {
     Random rnd;
     for (size_t dn : {1, 2, 3, 8, 30, 120}) {
         for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
-                                 Nat top(dn, 0);
-                                 top.back() = 1;
-                                 return top;
-                             }()}) {
+                 Nat top(dn, 0);
+                 top.back() = 1;
+                 return top;
+             }()}) {
             const Reciprocal reciprocal(d, 3 * dn + 2);
             ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
             for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {

@@ -34,7 +34,7 @@ struct Tuning {
     size_t radix_in_dc = 400;  // from text, in chunks of a limb: Horner below, a product tree above
     size_t root_newton = 1;    // limbs of root: root of the top half and Newton steps below,
                                // Newton's iteration on the inverse root above
-    size_t sqrt_newton = 2500; // the same for square roots, Karatsuba's square root below
+    size_t sqrt_newton = 4700; // the same for square roots, Karatsuba's square root below
     size_t hgcd = 300;         // gcd: Lehmer below, half-gcd above
     size_t toom4 = 800;        // Toom-3 below, Toom-4 above
     size_t sqr_toom4 = 800;

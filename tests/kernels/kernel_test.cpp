@@ -438,6 +438,49 @@ TEST(Kernel, RootsMatchGmpOnEveryPath) {
     }
 }
 
+// Karatsuba's square root at every limb count up to 70 and a few beyond, with
+// the radicand's top limb holding 1 to 64 bits (the normalising shift, and
+// whether a zero limb or two pad it), on the paths of multiplication and
+// division. Squares and their neighbours bring the corrections of the root
+// and the exact remainder at the top level; all ones and (B^k - 1)^2 +- 1
+// the largest quotients; 4^k and 4^k - 1 the longest runs of zeros and ones.
+TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
+    Random rnd;
+    std::vector<size_t> sizes;
+    for (size_t n = 1; n <= 70; ++n)
+        sizes.push_back(n);
+    for (size_t n : {127, 128, 129, 257})
+        sizes.push_back(n);
+    for (const Path &path : kPaths) {
+        if (!path.composite)
+            continue;
+        Tuning tuning = path.tuning;
+        tuning.sqrt_newton = kNever;
+        SCOPED_TRACE(path.name);
+        auto check = [&](const Nat &a) {
+            Mpz expected, ma(a);
+            mpz_sqrt(expected, ma);
+            ASSERT_EQ(root(a, 2, tuning), expected.nat()) << bit_length(a);
+        };
+        for (size_t n : sizes) {
+            for (unsigned top : {1u, 2u, 3u, 31u, 32u, 33u, 63u, 64u}) {
+                Mpz a(rnd.number(n));
+                mpz_tdiv_r_2exp(a, a, (n - 1) * 64 + top);
+                mpz_setbit(a, (n - 1) * 64 + top - 1);
+                check(a.nat());
+                const Nat s = root(a.nat(), 2, tuning), square = sqr(s);
+                for (const Nat &b : {square, sub(square, Nat{1}), add(square, Nat{1})})
+                    check(b);
+            }
+            const Nat ones(n, ~Limb(0)), power = shift_left(Nat{1}, 64 * n - 2);
+            const Nat ones_squared = sqr(Nat((n + 1) / 2, ~Limb(0)));
+            for (const Nat &b : {ones, add(ones_squared, Nat{1}), sub(ones_squared, Nat{1}), power,
+                                 sub(power, Nat{1}), shift_left(power, 1)})
+                check(b);
+        }
+    }
+}
+
 // The extended gcd must reproduce the cofactors of the textbook extended
 // Euclidean algorithm, run here on GMP integers, exactly.
 void check_textbook(const Nat &a, const Nat &b, const Tuning &tuning = kDefaultTuning) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <tuple>
 #include <vector>
 
@@ -22,25 +23,34 @@ using ntt::Field;
 
 namespace {
 
+constexpr size_t kMaxPrimes = 5;
+
 struct PrimeSet {
     size_t count;
-    std::array<Limb, 4> primes, generators;
+    std::array<Limb, kMaxPrimes> primes, generators;
     unsigned usable_bits; // the product of the primes exceeds 2^usable_bits
     bool vector;          // transforms with IFMA, 52-bit Shoup quotients
 };
 
 constexpr PrimeSet kScalarPrimes{
     3,
-    {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3fffff3000000001ull, 0},
-    {19, 5, 5, 0},
+    {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3fffff3000000001ull},
+    {19, 5, 5},
     185,
     false};
-constexpr PrimeSet kVectorPrimes{
-    4,
-    {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull},
-    {5, 7, 11, 7},
-    199,
-    true};
+// Four primes, or five when the wider coefficients they allow save points.
+constexpr PrimeSet kVectorPrimes[2] = {
+    {4,
+     {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull},
+     {5, 7, 11, 7},
+     199,
+     true},
+    {5,
+     {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull,
+      0x3ffc480000001ull},
+     {5, 7, 11, 7, 5},
+     249,
+     true}};
 // Pieces of up to 112 bits are below p 2^64 for either set, as a Montgomery
 // reduction needs; the primes' product bounds them well before that.
 constexpr unsigned kMaxCoefficientBits = 112;
@@ -352,7 +362,7 @@ class Garner {
             fields_[k] = Field(set.primes[k], set.generators[k]);
         prefix_[0] = {1, 0, 0, 0};
         for (size_t k = 1; k < count_; ++k) {
-            // prefix_[k] = p_0 ... p_(k-1), at most three limbs.
+            // prefix_[k] = p_0 ... p_(k-1), at most four limbs.
             Limb carry = 0;
             for (size_t l = 0; l < 4; ++l) {
                 const DLimb t = DLimb(prefix_[k - 1][l]) * set.primes[k - 1] + carry;
@@ -369,7 +379,7 @@ class Garner {
             const Limb two_s = f.to(Limb(1) << (pointwise_bits - 1)); // 2^(s-1), doubled below
             unscale = f.mul(f.mul(unscale, f.add(two_s, two_s)), f.inverse(f.to(n)));
             Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k, Montgomery form
-            std::array<Limb, 4> weight{};
+            std::array<Limb, kMaxPrimes> weight{};
             for (size_t j = 0; j < k; ++j) {
                 weight[j] = product;
                 product = f.mul(product, f.to(set.primes[j]));
@@ -395,12 +405,13 @@ class Garner {
         }
     }
 
-    // c (four limbs) from its digits: p_0 ... p_(k-1) has k limbs.
+    // c (four limbs, as c < 2^250) from its digits: p_0 ... p_(k-1) has at
+    // most k limbs.
     template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
         std::array<Limb, 4> c{v[0], 0, 0, 0};
         for (size_t k = 1; k < Count; ++k) {
             Limb carry = 0;
-            for (size_t l = 0; l < k; ++l) {
+            for (size_t l = 0; l < k && l < 4; ++l) {
                 const DLimb x = DLimb(v[k]) * prefix_[k][l] + c[l] + carry;
                 c[l] = Limb(x);
                 carry = Limb(x >> 64);
@@ -417,8 +428,9 @@ class Garner {
 #ifdef KARVO_NTT_IFMA
     // The same constants as plain residues with 52-bit Shoup quotients.
     ntt::ifma::GarnerConstants vector_constants() const {
-        ntt::ifma::GarnerConstants g;
-        for (size_t k = 0; k < 4; ++k) {
+        ntt::ifma::GarnerConstants g{};
+        g.count = count_;
+        for (size_t k = 0; k < count_; ++k) {
             const Field &f = fields_[k];
             auto plain = [&](Limb montgomery) {
                 const Limb x = f.reduce(montgomery);
@@ -428,13 +440,14 @@ class Garner {
             std::tie(g.scale[k], g.scale_shoup[k]) = plain(scale_[k]);
             for (size_t j = 0; j < k; ++j)
                 std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(weight_[k][j]);
-            // prefix_[k] (below 2^156) cut into 52-bit limbs.
-            const DLimb low = (DLimb(prefix_[k][1]) << 64) | prefix_[k][0];
-            const Limb mask = (Limb(1) << 52) - 1;
-            g.prefix[k][0] = Limb(low) & mask;
-            g.prefix[k][1] = Limb(low >> 52) & mask;
-            g.prefix[k][2] = Limb(low >> 104) | (prefix_[k][2] << 24 & mask);
-            g.prefix[k][3] = 0;
+            // prefix_[k] (below 2^200) cut into 52-bit limbs.
+            for (size_t l = 0; l < 4; ++l) {
+                const size_t bit = 52 * l, limb = bit / 64, shift = bit % 64;
+                Limb x = prefix_[k][limb] >> shift;
+                if (shift > 12 && limb + 1 < 4)
+                    x |= prefix_[k][limb + 1] << (64 - shift);
+                g.prefix[k][l] = x & ((Limb(1) << 52) - 1);
+            }
         }
         return g;
     }
@@ -442,9 +455,10 @@ class Garner {
 
   private:
     size_t count_;
-    std::array<Field, 4> fields_;
-    std::array<std::array<Limb, 4>, 4> prefix_{}, weight_{};
-    std::array<Limb, 4> scale_{};
+    std::array<Field, kMaxPrimes> fields_;
+    std::array<std::array<Limb, 4>, kMaxPrimes> prefix_{};
+    std::array<std::array<Limb, kMaxPrimes>, kMaxPrimes> weight_{};
+    std::array<Limb, kMaxPrimes> scale_{};
 };
 
 // The product's limbs, written from the bottom: each coefficient is added at
@@ -512,10 +526,11 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
     const Garner garner = shared; // a local copy: stores through r cannot change it
 #ifdef KARVO_NTT_IFMA
     if (vector) {
-        // The digits eight coefficients at a time, in place of the residues.
-        Limb *t[4] = {residues[0].data(), residues[1].data(), residues[2].data(),
-                      residues[3].data()};
-        ntt::ifma::garner_digits(garner.vector_constants(), t, plan.n);
+        // The coefficients eight at a time, their limbs in place of the residues.
+        Limb *t[kMaxPrimes] = {};
+        for (size_t k = 0; k < Count; ++k)
+            t[k] = residues[k].data();
+        ntt::ifma::garner(garner.vector_constants(), t, plan.n);
     }
 #endif
     const Limb *from[Count]; // local pointers: stores through r cannot move them
@@ -526,7 +541,7 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
         Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
             t[k] = from[k][i];
-        if constexpr (Count == 4) {
+        if constexpr (Count >= 4) {
             if (vector) { // the limbs of c already
                 out.add({t[0], t[1], t[2], t[3]}, uint64_t(i) * plan.bits);
                 continue;
@@ -555,25 +570,39 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)
         recombine<3>(r, rn, plan, count, garner, residues, false);
-    else
+    else if (set.count == 4)
         recombine<4>(r, rn, plan, count, garner, residues, vector);
+    else
+        recombine<5>(r, rn, plan, count, garner, residues, vector);
 }
 
-const PrimeSet &prime_set(NttArithmetic arithmetic) {
+// The scalar primes, or of the vector sets the one whose transforms cost
+// least: primes times points.
+const PrimeSet &prime_set(NttArithmetic arithmetic, size_t an, size_t bn) {
     // Without the instructions, a request for the vector kind gets the scalar one.
-    const bool vector = arithmetic != NttArithmetic::scalar && ntt::ifma::available();
-    return vector ? kVectorPrimes : kScalarPrimes;
+    if (arithmetic == NttArithmetic::scalar || !ntt::ifma::available())
+        return kScalarPrimes;
+    const PrimeSet *best = &kVectorPrimes[0];
+    size_t best_cost = SIZE_MAX;
+    for (const PrimeSet &set : kVectorPrimes) {
+        const size_t cost = set.count * make_plan(an, bn, set.usable_bits).n;
+        if (cost < best_cost) {
+            best = &set;
+            best_cost = cost;
+        }
+    }
+    return *best;
 }
 
 } // namespace
 
 void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
              NttArithmetic arithmetic) {
-    ntt_product(r, a, an, b, bn, prime_set(arithmetic));
+    ntt_product(r, a, an, b, bn, prime_set(arithmetic, an, bn));
 }
 
 void sqr_ntt(Limb *r, const Limb *a, size_t n, NttArithmetic arithmetic) {
-    ntt_product(r, a, n, nullptr, 0, prime_set(arithmetic));
+    ntt_product(r, a, n, nullptr, 0, prime_set(arithmetic, n, n));
 }
 
 } // namespace karvo::kernel

@@ -139,16 +139,17 @@ void normalize(Limb p, Limb *x, size_t n);
 // x = x y 2^-52 mod p, below 2p, for x and y below 2p (y may be x); n a
 // multiple of 8.
 void pointwise(Limb p, Limb *x, const Limb *y, size_t n);
-// Garner's step for four primes: the mixed-radix digits v_k = t_k scale_k -
-// sum over j < k of v_j weight_kj, mod p_k (the constants plain residues with
-// 52-bit Shoup quotients), then c = sum of v_k prefix_k, prefix_k = p_0 ...
-// p_(k-1) in 52-bit limbs. The residues t (each below its prime, n a
-// multiple of 8 of them per prime) are replaced by c's four 64-bit limbs:
-// t[l][i] is limb l of coefficient i.
+// Garner's step for four or five primes: the mixed-radix digits v_k = t_k
+// scale_k - sum over j < k of v_j weight_kj, mod p_k (the constants plain
+// residues with 52-bit Shoup quotients), then c = sum of v_k prefix_k,
+// prefix_k = p_0 ... p_(k-1) in 52-bit limbs. The residues t (each below its
+// prime, n a multiple of 8 of them per prime) are replaced by c's four 64-bit
+// limbs: t[l][i] is limb l of coefficient i.
 struct GarnerConstants {
-    Limb p[4], scale[4], scale_shoup[4], weight[4][4], weight_shoup[4][4], prefix[4][4];
+    size_t count;
+    Limb p[5], scale[5], scale_shoup[5], weight[5][5], weight_shoup[5][5], prefix[5][4];
 };
-void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n);
+void garner(const GarnerConstants &g, Limb *const t[5], size_t n);
 // out[i] = w^i mod p for i < count (count a multiple of 8, out with room for
 // 8 more), plain, with their 52-bit Shoup quotients.
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients);

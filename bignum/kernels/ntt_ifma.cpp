@@ -221,22 +221,26 @@ void pointwise(Limb p, Limb *x, const Limb *y, size_t n) {
     }
 }
 
-void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n) {
-    Constants c[4];
-    __m512i scale[4], scale_shoup[4], weight[4][4], weight_shoup[4][4], prefix[4][4];
-    for (size_t k = 0; k < 4; ++k) {
+namespace {
+
+template <size_t Count> void garner_for(const GarnerConstants &g, Limb *const t[5], size_t n) {
+    Constants c[Count];
+    __m512i scale[Count], scale_shoup[Count], weight[Count][Count], weight_shoup[Count][Count],
+        prefix[Count][4];
+    for (size_t k = 0; k < Count; ++k) {
         c[k] = constants(g.p[k]);
         scale[k] = _mm512_set1_epi64((long long)g.scale[k]);
         scale_shoup[k] = _mm512_set1_epi64((long long)g.scale_shoup[k]);
         for (size_t j = 0; j < k; ++j) {
             weight[k][j] = _mm512_set1_epi64((long long)g.weight[k][j]);
             weight_shoup[k][j] = _mm512_set1_epi64((long long)g.weight_shoup[k][j]);
-            prefix[k][j] = _mm512_set1_epi64((long long)g.prefix[k][j]);
         }
+        for (size_t l = 0; l < 4; ++l)
+            prefix[k][l] = _mm512_set1_epi64((long long)g.prefix[k][l]);
     }
     for (size_t i = 0; i < n; i += 8) {
-        __m512i v[4];
-        for (size_t k = 0; k < 4; ++k) {
+        __m512i v[Count];
+        for (size_t k = 0; k < Count; ++k) {
             // Each product is below 2p_k, so the sum of k of them is below 2k p_k;
             // adding 2k p_k keeps the difference positive and below (2k + 2) p_k.
             __m512i sum = _mm512_setzero_si512(), bias = _mm512_setzero_si512();
@@ -245,30 +249,41 @@ void garner_digits(const GarnerConstants &g, Limb *const t[4], size_t n) {
                 bias = _mm512_add_epi64(bias, c[k].p2);
             }
             const __m512i x = times(load(t[k] + i), scale[k], scale_shoup[k], c[k]);
-            v[k] = reduce_8p(_mm512_sub_epi64(_mm512_add_epi64(x, bias), sum), c[k]);
+            v[k] = _mm512_sub_epi64(_mm512_add_epi64(x, bias), sum); // below 10 p_k
+            v[k] = fold(v[k], _mm512_add_epi64(c[k].p2, _mm512_add_epi64(c[k].p2, c[k].p2)));
+            v[k] = reduce_8p(v[k], c[k]);
         }
-        // c = v0 + v1 P1 + v2 P2 + v3 P3 in 52-bit limbs (P_k = p_0 ... p_(k-1)
-        // has k of them), each sum of a few products below 2^55.
-        __m512i acc[4] = {v[0], _mm512_setzero_si512(), _mm512_setzero_si512(),
-                          _mm512_setzero_si512()};
-        for (size_t k = 1; k < 4; ++k) {
-            for (size_t l = 0; l < k; ++l) {
+        // c = sum of v_k prefix_k in 52-bit limbs (prefix_k has at most k of
+        // them, four at the most), each sum of a few products below 2^56.
+        __m512i acc[5] = {v[0], _mm512_setzero_si512(), _mm512_setzero_si512(),
+                          _mm512_setzero_si512(), _mm512_setzero_si512()};
+        for (size_t k = 1; k < Count; ++k) {
+            for (size_t l = 0; l < k && l < 4; ++l) {
                 acc[l] = _mm512_madd52lo_epu64(acc[l], v[k], prefix[k][l]);
                 acc[l + 1] = _mm512_madd52hi_epu64(acc[l + 1], v[k], prefix[k][l]);
             }
         }
-        for (size_t l = 0; l < 3; ++l) {
+        for (size_t l = 0; l < 4; ++l) {
             acc[l + 1] = _mm512_add_epi64(acc[l + 1], _mm512_maskz_srli_epi64(0xFF, acc[l], 52));
             acc[l] = _mm512_and_si512(acc[l], c[0].mask);
         }
-        // The same bits as four 64-bit limbs.
+        // The same bits (below 2^250) as four 64-bit limbs.
         auto up = [](__m512i x, unsigned s) { return _mm512_maskz_slli_epi64(0xFF, x, s); };
         auto down = [](__m512i x, unsigned s) { return _mm512_maskz_srli_epi64(0xFF, x, s); };
         store(t[0] + i, _mm512_or_si512(acc[0], up(acc[1], 52)));
         store(t[1] + i, _mm512_or_si512(down(acc[1], 12), up(acc[2], 40)));
         store(t[2] + i, _mm512_or_si512(down(acc[2], 24), up(acc[3], 28)));
-        store(t[3] + i, down(acc[3], 36));
+        store(t[3] + i, _mm512_or_si512(down(acc[3], 36), up(acc[4], 16)));
     }
+}
+
+} // namespace
+
+void garner(const GarnerConstants &g, Limb *const t[5], size_t n) {
+    if (g.count == 4)
+        garner_for<4>(g, t, n);
+    else
+        garner_for<5>(g, t, n);
 }
 
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {

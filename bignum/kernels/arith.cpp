@@ -169,29 +169,6 @@ Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s) {
     return out;
 }
 
-namespace {
-
-// Division of a two-limb number (u1 u0), u1 < d, by a normalised d (top bit
-// set) with v = floor((B^2 - 1) / d) - B: two multiplications instead of a
-// hardware division (Moller and Granlund, "Improved division by invariant
-// integers", 2011).
-inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
-    DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
-    Limb q1 = Limb(q >> kLimbBits) + 1, q0 = Limb(q);
-    r = u0 - q1 * d;
-    if (r > q0) {
-        --q1;
-        r += d;
-    }
-    if (r >= d) {
-        ++q1;
-        r -= d;
-    }
-    return q1;
-}
-
-} // namespace
-
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
     if (n == 0)
         return 0;

@@ -40,6 +40,25 @@ Limb lshift(Limb *r, const Limb *a, size_t n, unsigned s);
 // top of the limb. r may be a, or lie below it.
 Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s);
 
+// Division of a two-limb number (u1 u0), u1 < d, by a normalised d (top bit
+// set) with v = floor((B^2 - 1) / d) - B: two multiplications instead of a
+// hardware division (Moller and Granlund, "Improved division by invariant
+// integers", 2011). Returns the quotient, the remainder goes to r.
+inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
+    const DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
+    Limb q1 = Limb(q >> kLimbBits) + 1;
+    r = u0 - q1 * d;
+    if (r > Limb(q)) {
+        --q1;
+        r += d;
+    }
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    return q1;
+}
+
 // q = a / d over n limbs, returns a mod d; d != 0. q may be a.
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
 // q = a / 3 for a multiple of 3 over n limbs (multiplication by the inverse

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "kernels/arith.h"
+
 namespace karvo::kernel {
 
 namespace {
@@ -77,21 +79,6 @@ template <size_t... R> constexpr auto writers(std::index_sequence<R...>) {
         &write_chunk<unsigned(R < 2 ? 2 : R)>...};
 }
 constexpr auto kWriters = writers(std::make_index_sequence<37>{});
-
-inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
-    const DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
-    Limb q1 = Limb(q >> kLimbBits) + 1;
-    r = u0 - q1 * d;
-    if (r > Limb(q)) {
-        --q1;
-        r += d;
-    }
-    if (r >= d) {
-        ++q1;
-        r -= d;
-    }
-    return q1;
-}
 
 constexpr Chunk make_chunk(unsigned radix) {
     Chunk c{radix, 1, 0, 0, 0};

@@ -294,13 +294,16 @@ class Transform {
 
 #ifdef KARVO_NTT_IFMA
     void vector_radix3_forward(Limb *x) const {
-        ntt::ifma::radix3_forward(f_.p(), x, plan_.m, radix3_);
+        ntt::ifma::radix3_forward(f_.p(), x, plan_.m, radix3_.view());
     }
-    void vector_forward(Limb *x) const { ntt::ifma::forward(f_.p(), x, plan_.m, tw_); }
-    void vector_inverse(Limb *x) const { ntt::ifma::inverse(f_.p(), x, plan_.m, tw_inv_); }
+    void vector_forward(Limb *x) const { ntt::ifma::forward(f_.p(), x, plan_.m, view(tw_)); }
+    void vector_inverse(Limb *x) const { ntt::ifma::inverse(f_.p(), x, plan_.m, view(tw_inv_)); }
+    static ntt::ifma::TableView view(const ntt::Twiddles &t) {
+        return {t.w.data(), t.shoup.data()};
+    }
     void vector_finish(Limb *x) const {
         if (plan_.radix3)
-            ntt::ifma::radix3_inverse(f_.p(), x, plan_.m, radix3_inv_);
+            ntt::ifma::radix3_inverse(f_.p(), x, plan_.m, radix3_inv_.view());
         else
             ntt::ifma::normalize(f_.p(), x, plan_.n);
     }

@@ -121,19 +121,32 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 // only when available() says the processor has the instructions.
 namespace ifma {
 bool available();
-void forward(Limb p, Limb *x, size_t m, const Twiddles &w);
-void inverse(Limb p, Limb *x, size_t m, const Twiddles &w);
+// The tables as plain pointers: the vector code's file, compiled for AVX-512,
+// must instantiate nothing (no container member, no shared inline function)
+// that the rest of the library could end up calling.
+struct TableView {
+    const Limb *w, *shoup;
+};
+void forward(Limb p, Limb *x, size_t m, TableView t);
+void inverse(Limb p, Limb *x, size_t m, TableView t);
 
 // The radix-3 pass over 3m values (m a multiple of 8) with the twiddles w^j
 // and w^2j for j < m and a primitive cube root of unity omega, all plain
 // residues with 52-bit Shoup quotients. Forward takes values below p and
 // leaves them below 2p; inverse takes them below 4p and leaves them below p.
+struct Radix3View {
+    const Limb *w1, *s1, *w2, *s2;
+    Limb omega, omega_shoup;
+};
 struct Radix3 {
     std::vector<Limb> w1, s1, w2, s2;
     Limb omega = 0, omega_shoup = 0;
+    Radix3View view() const {
+        return {w1.data(), s1.data(), w2.data(), s2.data(), omega, omega_shoup};
+    }
 };
-void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t);
-void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3 &t);
+void radix3_forward(Limb p, Limb *x, size_t m, const Radix3View &t);
+void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3View &t);
 // Values below 4p to below p; n a multiple of 8.
 void normalize(Limb p, Limb *x, size_t n);
 // x = x y 2^-52 mod p, below 2p, for x and y below 2p (y may be x); n a

@@ -9,8 +9,6 @@
 // ifma::available() (elsewhere) has said yes.
 #include <immintrin.h>
 
-#include <array>
-
 namespace karvo::kernel::ntt::ifma {
 
 namespace {
@@ -61,8 +59,8 @@ struct Regroup {
     __m512i w, ws; // the twiddle of each lane
 };
 
-Regroup regroup(size_t len, const Twiddles &t) {
-    std::array<long long, 8> first{}, second{}, lo{}, hi{}, w{}, ws{};
+Regroup regroup(size_t len, TableView t) {
+    alignas(64) long long first[8], second[8], lo[8], hi[8], w[8], ws[8];
     // Lane k holds pair k: value i = 2 len (k / len) + k % len and i + len.
     for (size_t k = 0; k < 8; ++k) {
         const size_t i = 2 * len * (k / len) + k % len;
@@ -74,14 +72,14 @@ Regroup regroup(size_t len, const Twiddles &t) {
     // Value i comes back from lane k of the first register (index k) or the
     // second (index 8 + k).
     for (size_t k = 0; k < 8; ++k) {
-        for (const auto &[src, offset] : {std::pair{&first, 0}, std::pair{&second, 8}}) {
-            const size_t i = size_t((*src)[k]);
-            (i < 8 ? lo : hi)[i % 8] = (long long)(k + size_t(offset));
-        }
+        const size_t i = size_t(first[k]), j = size_t(second[k]);
+        (i < 8 ? lo : hi)[i % 8] = (long long)k;
+        (j < 8 ? lo : hi)[j % 8] = (long long)(k + 8);
     }
-    return {_mm512_loadu_si512(first.data()), _mm512_loadu_si512(second.data()),
-            _mm512_loadu_si512(lo.data()),    _mm512_loadu_si512(hi.data()),
-            _mm512_loadu_si512(w.data()),     _mm512_loadu_si512(ws.data())};
+    return {
+        load(reinterpret_cast<const Limb *>(first)), load(reinterpret_cast<const Limb *>(second)),
+        load(reinterpret_cast<const Limb *>(lo)),    load(reinterpret_cast<const Limb *>(hi)),
+        load(reinterpret_cast<const Limb *>(w)),     load(reinterpret_cast<const Limb *>(ws))};
 }
 
 } // namespace
@@ -90,12 +88,12 @@ namespace {
 
 // One stage whose pairs are len >= 8 apart.
 template <class Butterfly>
-void wide_stage(Limb *x, size_t m, size_t len, const Twiddles &t, Butterfly butterfly) {
+void wide_stage(Limb *x, size_t m, size_t len, TableView t, Butterfly butterfly) {
     for (size_t start = 0; start < m; start += 2 * len) {
         Limb *a = x + start, *b = a + len;
         for (size_t j = 0; j < len; j += 8) {
             __m512i u = load(a + j), v = load(b + j);
-            butterfly(u, v, load(t.w.data() + len + j), load(t.shoup.data() + len + j));
+            butterfly(u, v, load(t.w + len + j), load(t.shoup + len + j));
             store(a + j, u);
             store(b + j, v);
         }
@@ -122,7 +120,7 @@ void narrow_stages(Limb *x, size_t m, const Regroup (&stages)[3], Butterfly butt
 
 } // namespace
 
-void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
+void forward(Limb p, Limb *x, size_t m, TableView t) {
     const Constants c = constants(p);
     auto butterfly = [&](__m512i &u, __m512i &v, __m512i w, __m512i ws) {
         forward_butterfly(u, v, w, ws, c);
@@ -133,7 +131,7 @@ void forward(Limb p, Limb *x, size_t m, const Twiddles &t) {
     narrow_stages(x, m, stages, butterfly);
 }
 
-void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) {
+void inverse(Limb p, Limb *x, size_t m, TableView t) {
     const Constants c = constants(p);
     auto butterfly = [&](__m512i &u, __m512i &v, __m512i w, __m512i ws) {
         inverse_butterfly(u, v, w, ws, c);
@@ -144,7 +142,7 @@ void inverse(Limb p, Limb *x, size_t m, const Twiddles &t) {
         wide_stage(x, m, len, t, butterfly);
 }
 
-void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t) {
+void radix3_forward(Limb p, Limb *x, size_t m, const Radix3View &t) {
     const Constants c = constants(p);
     const __m512i p3 = _mm512_set1_epi64((long long)(3 * p));
     const __m512i omega = _mm512_set1_epi64((long long)t.omega);
@@ -158,8 +156,8 @@ void radix3_forward(Limb p, Limb *x, size_t m, const Radix3 &t) {
         const __m512i y1 = _mm512_add_epi64(_mm512_add_epi64(_mm512_sub_epi64(x0, x2), c.p), w);
         const __m512i y2 = _mm512_sub_epi64(_mm512_add_epi64(_mm512_sub_epi64(x0, x1), p3), w);
         store(x + j, fold(_mm512_add_epi64(_mm512_add_epi64(x0, x1), x2), c));
-        store(x + j + m, times(y1, load(t.w1.data() + j), load(t.s1.data() + j), c));
-        store(x + j + 2 * m, times(y2, load(t.w2.data() + j), load(t.s2.data() + j), c));
+        store(x + j + m, times(y1, load(t.w1 + j), load(t.s1 + j), c));
+        store(x + j + 2 * m, times(y2, load(t.w2 + j), load(t.s2 + j), c));
     }
 }
 
@@ -173,16 +171,15 @@ inline __m512i reduce_8p(__m512i x, const Constants &c) {
 
 } // namespace
 
-void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3 &t) {
+void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3View &t) {
     const Constants c = constants(p);
     const __m512i p4 = _mm512_add_epi64(c.p2, c.p2);
     const __m512i omega = _mm512_set1_epi64((long long)t.omega);
     const __m512i omega_shoup = _mm512_set1_epi64((long long)t.omega_shoup);
     for (size_t j = 0; j < m; j += 8) {
         const __m512i y0 = fold(fold(load(x + j), c.p2), c.p); // below p
-        const __m512i z1 = times(load(x + j + m), load(t.w1.data() + j), load(t.s1.data() + j), c);
-        const __m512i z2 =
-            times(load(x + j + 2 * m), load(t.w2.data() + j), load(t.s2.data() + j), c);
+        const __m512i z1 = times(load(x + j + m), load(t.w1 + j), load(t.s1 + j), c);
+        const __m512i z2 = times(load(x + j + 2 * m), load(t.w2 + j), load(t.s2 + j), c);
         // y0 + w^2 z1 + w z2 = (y0 - z1) - w (z1 - z2), and
         // y0 + w z1 + w^2 z2 = (y0 - z2) + w (z1 - z2).
         const __m512i w =
@@ -287,7 +284,6 @@ void garner(const GarnerConstants &g, Limb *const t[5], size_t n) {
 }
 
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {
-    const ShoupQuotient quotient(p, 52);
     const Constants c = constants(p);
     Limb x = 1;
     for (size_t i = 0; i < 8; ++i) {
@@ -296,7 +292,7 @@ void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {
     }
     // Eight runs side by side, each stepping by w^8.
     const __m512i w8 = _mm512_set1_epi64((long long)x);
-    const __m512i w8_shoup = _mm512_set1_epi64((long long)quotient(x));
+    const __m512i w8_shoup = _mm512_set1_epi64((long long)((DLimb(x) << 52) / p));
     __m512i run = load(out);
     for (size_t i = 8; i < count; i += 8) {
         run = fold(times(run, w8, w8_shoup, c), c.p);

@@ -5,6 +5,8 @@
 // first n mod 4 limbs to the portable loops.
 #pragma once
 
+#include <cstdlib>
+
 #include "kernels/limb.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -12,9 +14,11 @@
 
 namespace karvo::kernel::x86 {
 
-// Whether this processor has mulx, adcx and adox; asked once.
+// Whether this processor has mulx, adcx and adox, and KARVO_PORTABLE is not
+// set in the environment (which tests use to run the plain loops); asked once.
 inline bool has_rows() {
-    static const bool kHas = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
+    static const bool kHas = std::getenv("KARVO_PORTABLE") == nullptr &&
+                             __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
     return kHas;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 
 namespace karvo::kernel::ntt {
 
@@ -183,9 +184,10 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 
 bool ifma::available() {
 #ifdef KARVO_NTT_IFMA
-    static const bool kHas = __builtin_cpu_supports("avx512f") &&
-                             __builtin_cpu_supports("avx512dq") &&
-                             __builtin_cpu_supports("avx512ifma");
+    // KARVO_PORTABLE in the environment asks for the scalar transforms.
+    static const bool kHas =
+        std::getenv("KARVO_PORTABLE") == nullptr && __builtin_cpu_supports("avx512f") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512ifma");
     return kHas;
 #else
     return false;

@@ -6,7 +6,8 @@
 // product of the primes exceeds. Each prime is 3 c 2^k + 1, so lengths 2^k
 // and 3 2^k both exist; the choice between them keeps the padding small.
 // Three primes of 62 bits serve plain 64-bit arithmetic; processors with
-// AVX-512 IFMA take four of 50 bits, whose transforms run eight at a time.
+// AVX-512 IFMA take four or five of 50 bits, whose transforms run eight at a
+// time.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -111,7 +112,7 @@ std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b) {
 }
 
 // The points for one prime: residues times R^-1 (a Montgomery reduction of
-// the piece, hi < 2^26), zero padded to n.
+// the piece, below p 2^64), zero padded to n.
 void load(const Field &f, const std::vector<Piece> &pieces, Limb *x, size_t n) {
     const size_t count = std::min(pieces.size(), n);
     for (size_t i = 0; i < count; ++i)

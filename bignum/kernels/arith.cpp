@@ -24,7 +24,7 @@ int cmp(const Limb *a, size_t an, const Limb *b, size_t bn) {
 Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb carry = 0;
     size_t i = 0;
-    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    const size_t head = x86::portable_head(n);
     for (; i < head; ++i) {
         const Limb s = a[i] + b[i];
         const Limb t = s + carry;
@@ -59,7 +59,7 @@ Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb borrow = 0;
     size_t i = 0;
-    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    const size_t head = x86::portable_head(n);
     for (; i < head; ++i) {
         const Limb d = a[i] - b[i];
         const Limb t = d - borrow;
@@ -94,7 +94,7 @@ Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
     size_t i = 0;
-    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    const size_t head = x86::portable_head(n);
     for (; i < head; ++i) {
         const DLimb p = DLimb(a[i]) * w + carry;
         r[i] = Limb(p);
@@ -111,7 +111,7 @@ Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
     size_t i = 0;
-    const size_t head = n >= 4 && x86::has_rows() ? n % 4 : n;
+    const size_t head = x86::portable_head(n);
     for (; i < head; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;
         r[i] = Limb(p);

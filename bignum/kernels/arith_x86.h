@@ -133,3 +133,9 @@ namespace karvo::kernel::x86 {
 inline bool has_rows() { return false; }
 } // namespace karvo::kernel::x86
 #endif
+
+namespace karvo::kernel::x86 {
+// How many of n limbs the portable loop takes: all of them, or with the rows
+// above only the n mod 4 that do not fill a pass.
+inline size_t portable_head(size_t n) { return n >= 4 && has_rows() ? n % 4 : n; }
+} // namespace karvo::kernel::x86

@@ -45,7 +45,7 @@ class Reciprocal {
   private:
     Nat d_, inverse_;
     size_t qn_;
-    const Tuning &t_;
+    Tuning t_; // a copy: a reciprocal may outlive the caller's tuning
 };
 Nat shift_left(View a, uint64_t bits);
 Nat shift_right(View a, uint64_t bits);

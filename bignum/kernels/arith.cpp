@@ -184,17 +184,4 @@ Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
     return r >> s;
 }
 
-void divexact_by3(Limb *q, const Limb *a, size_t n) {
-    constexpr Limb kInverse3 = 0xAAAAAAAAAAAAAAABull; // 3 * kInverse3 = 1 mod 2^64
-    Limb borrow = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const Limb ai = a[i];
-        const Limb t = ai - borrow;
-        const Limb qi = t * kInverse3;
-        q[i] = qi;
-        // 3 qi spills into the next limb by the high part; a borrow from ai adds one.
-        borrow = Limb((DLimb(qi) * 3) >> kLimbBits) + Limb(ai < borrow);
-    }
-}
-
 } // namespace karvo::kernel

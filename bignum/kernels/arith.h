@@ -61,8 +61,5 @@ inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
 
 // q = a / d over n limbs, returns a mod d; d != 0. q may be a.
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
-// q = a / 3 for a multiple of 3 over n limbs (multiplication by the inverse
-// of 3 modulo 2^64). q may be a.
-void divexact_by3(Limb *q, const Limb *a, size_t n);
 
 } // namespace karvo::kernel

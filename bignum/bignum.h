@@ -122,6 +122,24 @@ BIGNUM_API int bignum_isbitset(bignum *bn, uint64_t bit_from_1);
 BIGNUM_API int64_t bignum_lowest_set_bit(bignum *bn);
 BIGNUM_API bignum *bignum_rshift(bignum *bn, uint64_t count);
 
+/*
+ * The calling thread's side of long computations.
+ *
+ * bignum_last_message: the last diagnostic line this thread's calls printed,
+ * without "<function>().. " and the newline ("" before the first). It lets a
+ * caller show why a call returned null without parsing standard output.
+ *
+ * bignum_set_cancel_flag: from now on, the long loops of bignum_gcd,
+ * bignum_modinv and bignum_modpow called on this thread read *flag now and then
+ * (another thread sets it with an atomic store); once it is non-zero the call
+ * prints "cancelled" as its message and returns null: bignum_gcd and
+ * bignum_modpow leave their destination at zero, bignum_modinv leaves g, x
+ * and y as they were. Null, the default, turns checking off. A thread that never
+ * calls this sees no change in any function.
+ */
+BIGNUM_API const char *bignum_last_message(void);
+BIGNUM_API void bignum_set_cancel_flag(const int *flag);
+
 /* Random numbers from the C library's random() */
 BIGNUM_API bignum *bignum_rnd_mag(bignum *dst, uint64_t words);
 BIGNUM_API bignum *bignum_rnd_max(bignum *dst, bignum *bound);

@@ -2,6 +2,8 @@
 // destination is written last, so it may be one of the operands.
 #include "bignum.h"
 #include "internal/record.h"
+#include "internal/report.h"
+#include "kernels/cancel.h"
 
 using namespace karvo;
 
@@ -13,7 +15,16 @@ extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
         dst->sign = kPositive;
         return dst;
     }
-    kernel::Nat g = kernel::gcd(to_nat(a), to_nat(b));
+    kernel::Nat g;
+    try {
+        g = kernel::gcd(to_nat(a), to_nat(b));
+    } catch (const kernel::Cancelled &) {
+        __bignum_zero(dst);
+        report("bignum_gcd", "cancelled");
+        return nullptr;
+    }
     assign(dst, g, false, "bignum_gcd");
     return dst;
 }
+
+extern "C" void bignum_set_cancel_flag(const int *flag) { kernel::cancel_flag = flag; }

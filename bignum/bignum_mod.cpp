@@ -5,6 +5,7 @@
 #include "internal/division.h"
 #include "internal/record.h"
 #include "internal/report.h"
+#include "kernels/cancel.h"
 
 using namespace karvo;
 using kernel::Nat;
@@ -19,7 +20,13 @@ bignum *bignum_mod(bignum *r, bignum *divd, bignum *divs) {
 // any output is touched, so outputs may be inputs.
 bignum *bignum_modinv(bignum *g, bignum *x, bignum *y, bignum *a, bignum *b) {
     const bool a_negative = is_negative(a), b_negative = is_negative(b);
-    const kernel::Bezout e = kernel::gcdext(to_nat(a), to_nat(b));
+    kernel::Bezout e;
+    try {
+        e = kernel::gcdext(to_nat(a), to_nat(b));
+    } catch (const kernel::Cancelled &) {
+        report("bignum_modinv", "cancelled");
+        return nullptr;
+    }
     if (g != nullptr)
         assign(g, e.g, false, "bignum_modinv");
     if (x != nullptr)
@@ -31,7 +38,7 @@ bignum *bignum_modinv(bignum *g, bignum *x, bignum *y, bignum *a, bignum *b) {
 
 // base^exponent reduced into [0, |modulus|). A negative base or modulus acts
 // as its magnitude; a negative exponent raises the inverse of the base.
-bignum *bignum_modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modulus) {
+static bignum *modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modulus) {
     const Nat m = to_nat(modulus);
     if (m.empty()) {
         __bignum_zero(dst);
@@ -53,6 +60,16 @@ bignum *bignum_modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modul
     Nat result = m == Nat{1} ? Nat{} : kernel::powm(b, to_nat(exponent), m);
     assign(dst, result, false, "bignum_modpow");
     return dst;
+}
+
+bignum *bignum_modpow(bignum *dst, bignum *base, bignum *exponent, bignum *modulus) {
+    try {
+        return modpow(dst, base, exponent, modulus);
+    } catch (const kernel::Cancelled &) {
+        __bignum_zero(dst);
+        report("bignum_modpow", "cancelled");
+        return nullptr;
+    }
 }
 
 } // extern "C"

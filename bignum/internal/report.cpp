@@ -2,18 +2,32 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
+#include "bignum.h"
 #include "internal/record.h"
 
 namespace karvo {
 
+namespace {
+
+// The text of the last line this thread reported, for bignum_last_message.
+thread_local std::string last_message;
+
+} // namespace
+
 void report(const char *function, const char *format, ...) {
-    std::printf("%s().. ", function);
     va_list args;
     va_start(args, format);
-    std::vprintf(format, args);
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::putchar('\n');
+    std::printf("%s().. %s\n", function, text);
+    try {
+        last_message = text;
+    } catch (...) { // the line is out; only the copy for the caller is lost
+        last_message.clear();
+    }
 }
 
 void report_too_large(const char *function, uint64_t words_needed) {
@@ -22,3 +36,5 @@ void report_too_large(const char *function, uint64_t words_needed) {
 }
 
 } // namespace karvo
+
+extern "C" const char *bignum_last_message(void) { return karvo::last_message.c_str(); }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/cancel.h"
 #include "kernels/gcd.h"
 
 namespace karvo::kernel {
@@ -181,6 +182,7 @@ class ProductSink final : public StepSink {
 // next quotient is large and one division takes it.
 void euclid(Nat &u, Nat &v, StepSink *sink, const Tuning &t) {
     while (!v.empty()) {
+        cancel_point();
         const bool large = v.size() >= t.hgcd;
         if (large && hgcd(u, v, t, sink))
             continue;

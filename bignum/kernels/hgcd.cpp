@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "kernels/cancel.h"
 #include "kernels/gcd.h"
 
 namespace karvo::kernel {
@@ -209,6 +210,7 @@ HalfGcdMatrix reduce_top(Nat &a, Nat &b, uint64_t p, const Tuning &t) {
 } // namespace
 
 bool hgcd(Nat &a, Nat &b, const Tuning &t, StepSink *sink) {
+    cancel_point();
     const uint64_t n = bit_length(a), s = n / 2 + 1;
     if (bit_length(b) <= s)
         return false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/cancel.h"
 #include "kernels/mul.h"
 #include "kernels/nat.h"
 
@@ -78,6 +79,7 @@ void slide(const Nat &e, unsigned k, Square square, Multiply multiply) {
     auto bit = [&](uint64_t i) { return (e[i / kLimbBits] >> (i % kLimbBits)) & 1; };
     int64_t i = int64_t(bits) - 1;
     while (i >= 0) {
+        cancel_point();
         if (!bit(uint64_t(i))) {
             square();
             --i;

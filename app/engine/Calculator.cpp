@@ -1,35 +1,109 @@
 #include "Calculator.h"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 #include "Entry.h"
-#include "OperationFailure.h"
 
 namespace {
 
 const char *const kNoMemory = "No memory for a new number";
 
-::bignum *divideWithoutRemainder(::bignum *q, ::bignum *dividend, ::bignum *divisor) {
-    return bignum_div(q, nullptr, dividend, divisor);
+std::string needs(const char *what, int count) {
+    std::string text = what;
+    text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + " needs " + std::to_string(count) + (count == 1 ? " number" : " numbers") +
+           " on the stack";
 }
 
 } // namespace
 
 Calculator::Calculator() { mStack.reserve(100); }
 
+void Calculator::setListener(StackListener *listener) {
+    std::lock_guard lock(mLock);
+    mListener = listener;
+}
+
+int32_t Calculator::stackSize() const {
+    std::lock_guard lock(mLock);
+    return int32_t(mStack.size());
+}
+
+int32_t Calculator::radix() const {
+    std::lock_guard lock(mLock);
+    return mRadix;
+}
+
+StackState Calculator::state() const {
+    std::lock_guard lock(mLock);
+    return {mStack, mRadix};
+}
+
+std::string Calculator::status() const {
+    std::lock_guard lock(mLock);
+    return mStatus;
+}
+
+void Calculator::setStatus(std::string status) {
+    std::lock_guard lock(mLock);
+    mStatus = std::move(status);
+}
+
+// Tells the listener which rows changed: everything above the longest common
+// bottom part of the two stacks.
+void Calculator::replaceState(StackState next) {
+    const auto &old = mStack;
+    size_t common = 0;
+    while (common < old.size() && common < next.stack.size() && old[common] == next.stack[common])
+        ++common;
+    const int removed = int(old.size() - common), added = int(next.stack.size() - common);
+    const bool radixChanged = next.radix != mRadix;
+    mStack = std::move(next.stack);
+    mRadix = next.radix;
+    ++mGeneration;
+    if (mListener == nullptr)
+        return;
+    const StackState now{mStack, mRadix};
+    if (removed != 0 || added != 0)
+        mListener->stackChanged(int(common), removed, added, now);
+    if (radixChanged)
+        mListener->radixChanged(now);
+}
+
+void Calculator::commit(StackState next) {
+    mUndo.push_back({mStack, mRadix});
+    if (mUndo.size() > kUndoLevels)
+        mUndo.pop_front();
+    mRedo.clear();
+    replaceState(std::move(next));
+}
+
+void Calculator::restore(StackState state) {
+    std::lock_guard lock(mLock);
+    mUndo.clear();
+    mRedo.clear();
+    replaceState(std::move(state));
+}
+
 void Calculator::push(std::shared_ptr<Number> number) {
     std::lock_guard lock(mLock);
     if (!number)
         throw std::invalid_argument("Calculator::push: no number");
-    mStack.push_back(std::move(number));
+    StackState next{mStack, mRadix};
+    next.stack.push_back(std::move(number));
+    commit(std::move(next));
 }
 
 std::shared_ptr<Number> Calculator::pop() {
     std::lock_guard lock(mLock);
     if (mStack.empty())
         throw std::out_of_range("Calculator::pop: empty stack");
-    auto top = std::move(mStack.back());
-    mStack.pop_back();
+    auto top = mStack.back();
+    StackState next{mStack, mRadix};
+    next.stack.pop_back();
+    commit(std::move(next));
     return top;
 }
 
@@ -42,12 +116,27 @@ std::shared_ptr<Number> Calculator::numberAtPosition(int32_t position) {
 
 void Calculator::clear() {
     std::lock_guard lock(mLock);
-    mStack.clear();
+    if (!mStack.empty())
+        commit({{}, mRadix});
 }
 
-std::string Calculator::status() const {
+bool Calculator::setRadix(int32_t radix) {
     std::lock_guard lock(mLock);
-    return mStatus;
+    if (radix < 2 || radix > 36) {
+        mStatus = "Radix must be from 2 to 36";
+        return false;
+    }
+    if (radix != mRadix)
+        commit({mStack, radix});
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::enough(int count, const char *what) {
+    if (mStack.size() >= size_t(count))
+        return true;
+    mStatus = needs(what, count);
+    return false;
 }
 
 bool Calculator::enter(std::string_view text) {
@@ -69,62 +158,153 @@ bool Calculator::enter(std::string_view text) {
         }
         number = std::move(entry.number);
     }
-    mStack.push_back(std::move(number));
+    StackState next{mStack, mRadix};
+    next.stack.push_back(std::move(number));
+    commit(std::move(next));
     mStatus.clear();
     return true;
 }
 
-// The library call runs before the operands leave the stack, so a refusal
-// leaves the stack exactly as it was.
-std::shared_ptr<Number> Calculator::binaryOperation(BinaryCall call, BinaryFailure failure) {
+bool Calculator::paste(std::string_view text) {
+    const std::string cleaned = withoutLineBreaks(text);
     std::lock_guard lock(mLock);
-    if (mStack.size() < 2)
-        return nullptr;
-    auto result = Number::withPrecision(mPrecision, mRadix);
-    if (!result) {
-        mStatus = kNoMemory;
-        return nullptr;
+    if (trimBlanks(cleaned).empty()) {
+        mStatus = "Nothing to paste";
+        return false;
     }
-    const Number &second = *mStack[mStack.size() - 2];
-    const Number &top = *mStack.back();
-    if (call(result->bignum(), second.bignum(), top.bignum()) == nullptr) {
-        mStatus = failure(second, top);
-        return nullptr;
-    }
-    mStack.pop_back();
-    mStack.pop_back();
-    pushComputed(result);
-    return result;
+    return enter(cleaned);
 }
 
-void Calculator::pushComputed(std::shared_ptr<Number> result) {
-    result->markAsOutdated();
-    mStack.push_back(std::move(result));
+bool Calculator::swap() {
+    std::lock_guard lock(mLock);
+    if (!enough(2, "swap"))
+        return false;
+    StackState next{mStack, mRadix};
+    std::swap(next.stack[next.stack.size() - 1], next.stack[next.stack.size() - 2]);
+    commit(std::move(next));
     mStatus.clear();
+    return true;
 }
 
-void Calculator::add() { binaryOperation(bignum_add, sizeFailure); }
-void Calculator::sub() { binaryOperation(bignum_sub, sizeFailure); }
-std::shared_ptr<Number> Calculator::mul() { return binaryOperation(bignum_mul, sizeFailure); }
-void Calculator::div() { binaryOperation(divideWithoutRemainder, divisionFailure); }
-std::shared_ptr<Number> Calculator::pow() { return binaryOperation(bignum_pow, powerFailure); }
-std::shared_ptr<Number> Calculator::root() { return binaryOperation(bignum_root, rootFailure); }
-
-std::shared_ptr<Number> Calculator::fac() {
+bool Calculator::drop() {
     std::lock_guard lock(mLock);
-    if (mStack.empty())
-        return nullptr;
-    auto result = Number::withPrecision(mPrecision, mRadix);
-    if (!result) {
+    if (!enough(1, "drop"))
+        return false;
+    StackState next{mStack, mRadix};
+    next.stack.pop_back();
+    commit(std::move(next));
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::rotate() {
+    std::lock_guard lock(mLock);
+    if (!enough(3, "rotate"))
+        return false;
+    StackState next{mStack, mRadix};
+    std::rotate(next.stack.end() - 3, next.stack.end() - 2, next.stack.end());
+    commit(std::move(next));
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::changeSign() {
+    std::lock_guard lock(mLock);
+    if (!enough(1, "change sign"))
+        return false;
+    auto negated = mStack.back()->copy();
+    if (!negated) {
         mStatus = kNoMemory;
-        return nullptr;
+        return false;
     }
-    const Number &top = *mStack.back();
-    if (bignum_factorial(result->bignum(), top.bignum()) == nullptr) {
-        mStatus = factorialFailure(top);
-        return nullptr;
+    ::bignum *value = negated->bignum();
+    value->sign = value->sign == 2 || bignum_iszero(value) ? 1 : 2;
+    negated->markAsOutdated();
+    StackState next{mStack, mRadix};
+    next.stack.back() = std::move(negated);
+    commit(std::move(next));
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::canUndo() const {
+    std::lock_guard lock(mLock);
+    return !mUndo.empty();
+}
+
+bool Calculator::canRedo() const {
+    std::lock_guard lock(mLock);
+    return !mRedo.empty();
+}
+
+bool Calculator::undo() {
+    std::lock_guard lock(mLock);
+    if (mUndo.empty()) {
+        mStatus = "Nothing to undo";
+        return false;
     }
-    mStack.pop_back();
-    pushComputed(result);
-    return result;
+    mRedo.push_back({mStack, mRadix});
+    StackState previous = std::move(mUndo.back());
+    mUndo.pop_back();
+    replaceState(std::move(previous));
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::redo() {
+    std::lock_guard lock(mLock);
+    if (mRedo.empty()) {
+        mStatus = "Nothing to redo";
+        return false;
+    }
+    mUndo.push_back({mStack, mRadix});
+    StackState next = std::move(mRedo.back());
+    mRedo.pop_back();
+    replaceState(std::move(next));
+    mStatus.clear();
+    return true;
+}
+
+std::optional<PendingOperation> Calculator::prepare(Operation operation) {
+    std::lock_guard lock(mLock);
+    const OperationInfo &what = info(operation);
+    if (!enough(what.arity, what.name))
+        return std::nullopt;
+    PendingOperation pending{operation, {}, mGeneration};
+    for (size_t i = mStack.size() - size_t(what.arity); i < mStack.size(); ++i) {
+        auto copy = mStack[i]->copy();
+        if (!copy) {
+            mStatus = kNoMemory;
+            return std::nullopt;
+        }
+        pending.operands.push_back(std::move(copy));
+    }
+    return pending;
+}
+
+bool Calculator::finish(const PendingOperation &pending, const Outcome &outcome) {
+    std::lock_guard lock(mLock);
+    if (!outcome.result) {
+        mStatus = outcome.cancelled ? "Cancelled " + std::string(info(pending.operation).name)
+                                    : outcome.failure;
+        return false;
+    }
+    if (pending.generation != mGeneration) {
+        mStatus = "The stack changed while computing; the result was not used";
+        return false;
+    }
+    StackState next{mStack, mRadix};
+    next.stack.resize(next.stack.size() - pending.operands.size());
+    next.stack.push_back(outcome.result);
+    commit(std::move(next));
+    mStatus.clear();
+    return true;
+}
+
+bool Calculator::perform(Operation operation) {
+    std::lock_guard lock(mLock);
+    auto pending = prepare(operation);
+    if (!pending)
+        return false;
+    return finish(*pending, compute(*pending, mPrecision, mRadix));
 }

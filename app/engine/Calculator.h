@@ -1,21 +1,43 @@
-// The reverse-Polish stack of numbers with its fixed display settings, guarded by
-// one re-entrant lock, and the operations on its top.
+// The reverse-Polish stack of numbers, guarded by one re-entrant lock: its
+// stack operations, the computing operations on its top, the radix its
+// numbers are shown in, and undo and redo of every change.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Number.h"
+#include "Operation.h"
+#include "StackState.h"
+
+// Told of every change, with the stack locked, on the thread that made it.
+class StackListener {
+  public:
+    // Rows (positions from the bottom) from `first` on were replaced:
+    // `removed` rows went and `added` came. `now` is the new state.
+    virtual void stackChanged(int first, int removed, int added, const StackState &now) = 0;
+    // Every row is shown anew in another radix (the rows themselves are the same).
+    virtual void radixChanged(const StackState &now) = 0;
+
+  protected:
+    ~StackListener() = default;
+};
 
 class Calculator {
   public:
+    static constexpr size_t kUndoLevels = 1000;
+
     Calculator();
     Calculator(const Calculator &) = delete;
     Calculator &operator=(const Calculator &) = delete;
+
+    void setListener(StackListener *listener);
 
     // Throws std::invalid_argument for nullptr; the stack is then unchanged.
     void push(std::shared_ptr<Number> number);
@@ -23,46 +45,73 @@ class Calculator {
     std::shared_ptr<Number> pop();
     // Counted from the bottom; nullptr outside the stack.
     std::shared_ptr<Number> numberAtPosition(int32_t position);
-    int32_t stackSize() const { return int32_t(mStack.size()); }
+    int32_t stackSize() const;
     void clear();
 
     int32_t precision() const { return mPrecision; }
-    int32_t radix() const { return mRadix; }
+    int32_t radix() const;
+    // An undoable change: every number is shown in the new radix from now on,
+    // and entries are read in it. False (with a status) outside 2 to 36.
+    bool setRadix(int32_t radix);
+
+    StackState state() const;
+    // Replaces everything without an undo level, as at start from a saved state.
+    void restore(StackState state);
 
     // The Enter action: pushes the number typed in `text`, or a copy of the top
     // when the text is blank. True when a number was pushed.
     bool enter(std::string_view text);
+    // A pasted number: blanks, line breaks and line continuations are skipped.
+    bool paste(std::string_view text);
 
-    // Each takes its operands off the top (the earlier-pushed one is `second`) and
-    // pushes the result. With too few numbers nothing happens. When the library
-    // refuses, the operands stay where they were and status() says why.
-    void add();
-    void sub();
-    std::shared_ptr<Number> mul();
-    void div();
-    std::shared_ptr<Number> pow();
-    // The earlier-pushed number is the degree, the top the radicand.
-    std::shared_ptr<Number> root();
-    std::shared_ptr<Number> fac();
-    // Not offered yet: they leave the stack as it is.
-    void modpow() {}
-    void mod() {}
-    void gcd() {}
-    void modinv() {}
+    // Stack operations; each is one undo level, or a status when too few numbers.
+    bool swap();
+    bool drop();
+    bool rotate(); // the third number from the top comes to the top
+    bool changeSign();
+    bool undo();
+    bool redo();
+    bool canUndo() const;
+    bool canRedo() const;
 
-    // Why the last action failed; empty after a successful one.
+    // A computing operation in three steps, so that the middle one can run on
+    // another thread: take copies of the operands (nullopt with a status when
+    // too few), compute (see Operation.h), then put the result in their place.
+    std::optional<PendingOperation> prepare(Operation operation);
+    // False with a status when the outcome is a failure; the stack is then as it was.
+    bool finish(const PendingOperation &pending, const Outcome &outcome);
+    // All three on this thread.
+    bool perform(Operation operation);
+
+    bool add() { return perform(Operation::Add); }
+    bool sub() { return perform(Operation::Subtract); }
+    bool mul() { return perform(Operation::Multiply); }
+    bool div() { return perform(Operation::Divide); }
+    bool pow() { return perform(Operation::Power); }
+    bool root() { return perform(Operation::Root); }
+    bool fac() { return perform(Operation::Factorial); }
+    bool mod() { return perform(Operation::Modulo); }
+    bool gcd() { return perform(Operation::Gcd); }
+    bool modinv() { return perform(Operation::ModularInverse); }
+    bool modpow() { return perform(Operation::ModularPower); }
+
+    // Why the last action failed, or what it did when that is worth saying;
+    // empty after an ordinary success.
     std::string status() const;
+    void setStatus(std::string status);
 
   private:
-    using BinaryCall = ::bignum *(*)(::bignum *result, ::bignum *second, ::bignum *top);
-    using BinaryFailure = std::string (*)(const Number &second, const Number &top);
-
-    std::shared_ptr<Number> binaryOperation(BinaryCall call, BinaryFailure failure);
-    void pushComputed(std::shared_ptr<Number> result);
+    // Makes `next` the state, keeping the current one as an undo level.
+    void commit(StackState next);
+    void replaceState(StackState next);
+    bool enough(int count, const char *what);
 
     std::vector<std::shared_ptr<Number>> mStack;
-    int32_t mPrecision = 100;
     int32_t mRadix = 10;
+    std::deque<StackState> mUndo, mRedo;
+    uint64_t mGeneration = 0;
+    int32_t mPrecision = 100;
     std::string mStatus;
+    StackListener *mListener = nullptr;
     mutable std::recursive_mutex mLock;
 };

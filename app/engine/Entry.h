@@ -1,4 +1,4 @@
-// Reading what the user typed into the entry field.
+// Reading what the user typed or pasted.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,11 @@ struct EntryResult {
 // The text without the blanks (spaces, tabs, line breaks) around it.
 std::string_view trimBlanks(std::string_view text);
 
-// Accepts an optional leading '-' and decimal digits, blanks around them ignored.
-// The library's own parser would read anything, so the text is checked here.
+// The text with every blank and line break taken out, and every backslash that
+// ends a line: numbers wrapped by dc, bc or a document come out whole.
+std::string withoutLineBreaks(std::string_view text);
+
+// Accepts an optional leading '-' and digits of the radix (letters in either
+// case above 9), blanks around them ignored. The library's own parser would
+// read anything, so the text is checked here.
 EntryResult parseEntry(std::string_view text, int32_t precision, int32_t radix);

@@ -68,3 +68,32 @@ std::optional<std::string> Number::description() {
         updateString();
     return _strnum;
 }
+
+std::optional<std::string> Number::descriptionIn(int32_t radix) {
+    if (_outdated != 0 || _radix != radix || !_strnum)
+        updateStringWithPrecision(_precision, radix);
+    return _strnum;
+}
+
+int64_t Number::digitCount(int32_t radix) const {
+    char probe[2] = {};
+    return bignum_cstr_base(_number.get(), sizeof probe, probe, radix);
+}
+
+std::string Number::fullText(int32_t radix) const {
+    const int64_t digits = digitCount(radix);
+    if (digits <= 0)
+        return {};
+    const bool negative = isNegative();
+    std::string text;
+    try {
+        text.assign(size_t(digits) + (negative ? 2 : 1), '\0');
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+    if (negative)
+        text[0] = '-';
+    bignum_cstr_base(_number.get(), int32_t(digits + 1), text.data() + (negative ? 1 : 0), radix);
+    text.pop_back(); // the terminating zero
+    return text;
+}

@@ -53,6 +53,16 @@ class Number {
     // The display string, rebuilt first when outdated; absent after a failed rebuild.
     std::optional<std::string> description();
 
+    // The display string in `radix`, rebuilt first when outdated or last built
+    // in another radix.
+    std::optional<std::string> descriptionIn(int32_t radix);
+    // Every digit in `radix`, with a leading '-' when negative; empty when no
+    // memory can be had or the radix is outside 2 to 36. Does not touch the
+    // display string, so any thread may call it.
+    std::string fullText(int32_t radix) const;
+    // How many digits the magnitude has in `radix` (1 for zero).
+    int64_t digitCount(int32_t radix) const;
+
     // The display string as held, without rebuilding it.
     const std::optional<std::string> &displayString() const { return _strnum; }
     int8_t outdated() const { return _outdated; }

@@ -21,9 +21,14 @@ std::string needs(const char *what, int count) {
 
 Calculator::Calculator() { mStack.reserve(100); }
 
-void Calculator::setListener(StackListener *listener) {
+void Calculator::addListener(StackListener *listener) {
     std::lock_guard lock(mLock);
-    mListener = listener;
+    mListeners.push_back(listener);
+}
+
+void Calculator::removeListener(StackListener *listener) {
+    std::lock_guard lock(mLock);
+    std::erase(mListeners, listener);
 }
 
 int32_t Calculator::stackSize() const {
@@ -63,13 +68,13 @@ void Calculator::replaceState(StackState next) {
     mStack = std::move(next.stack);
     mRadix = next.radix;
     ++mGeneration;
-    if (mListener == nullptr)
-        return;
     const StackState now{mStack, mRadix};
-    if (removed != 0 || added != 0)
-        mListener->stackChanged(int(common), removed, added, now);
-    if (radixChanged)
-        mListener->radixChanged(now);
+    for (StackListener *listener : mListeners) {
+        if (removed != 0 || added != 0)
+            listener->stackChanged(int(common), removed, added, now);
+        if (radixChanged)
+            listener->radixChanged(now);
+    }
 }
 
 void Calculator::commit(StackState next) {

@@ -37,7 +37,8 @@ class Calculator {
     Calculator(const Calculator &) = delete;
     Calculator &operator=(const Calculator &) = delete;
 
-    void setListener(StackListener *listener);
+    void addListener(StackListener *listener);
+    void removeListener(StackListener *listener);
 
     // Throws std::invalid_argument for nullptr; the stack is then unchanged.
     void push(std::shared_ptr<Number> number);
@@ -112,6 +113,6 @@ class Calculator {
     uint64_t mGeneration = 0;
     int32_t mPrecision = 100;
     std::string mStatus;
-    StackListener *mListener = nullptr;
+    std::vector<StackListener *> mListeners;
     mutable std::recursive_mutex mLock;
 };

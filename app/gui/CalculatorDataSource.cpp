@@ -5,10 +5,40 @@
 CalculatorDataSource::CalculatorDataSource(std::shared_ptr<Calculator> calculator,
                                            QString columnIdentifier, QObject *parent)
     : QAbstractTableModel(parent), mCalculator(std::move(calculator)),
-      mColumnIdentifier(std::move(columnIdentifier)) {}
+      mColumnIdentifier(std::move(columnIdentifier)) {
+    mShown = mCalculator->state();
+    mCalculator->addListener(this);
+}
+
+CalculatorDataSource::~CalculatorDataSource() { mCalculator->removeListener(this); }
 
 int CalculatorDataSource::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : mCalculator->stackSize();
+    return parent.isValid() ? 0 : int(mShown.stack.size());
+}
+
+std::shared_ptr<Number> CalculatorDataSource::numberAt(int row) const {
+    return row >= 0 && size_t(row) < mShown.stack.size() ? mShown.stack[size_t(row)] : nullptr;
+}
+
+void CalculatorDataSource::stackChanged(int first, int removed, int added, const StackState &now) {
+    if (removed > 0) {
+        beginRemoveRows({}, first, first + removed - 1);
+        mShown.stack.resize(size_t(first));
+        endRemoveRows();
+    }
+    mShown.stack.resize(size_t(first));
+    if (added > 0) {
+        beginInsertRows({}, first, first + added - 1);
+        mShown.stack = now.stack;
+        endInsertRows();
+    }
+    mShown = now;
+}
+
+void CalculatorDataSource::radixChanged(const StackState &now) {
+    mShown = now;
+    if (!mShown.stack.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
 }
 
 int CalculatorDataSource::columnCount(const QModelIndex &parent) const {
@@ -33,7 +63,7 @@ QVariant CalculatorDataSource::data(const QModelIndex &index, int role) const {
 
 // Row and stack position are the same number: row 0 is the bottom.
 QVariant CalculatorDataSource::displayValue(int row) const {
-    auto number = mCalculator->numberAtPosition(row);
+    auto number = numberAt(row);
     if (mColumnIdentifier != QLatin1String("Number")) {
         qWarning("%s.. unsupported column, '%s'",
                  "-[CalculatorDataSource tableView:objectValueForTableColumn:row:]",
@@ -42,7 +72,7 @@ QVariant CalculatorDataSource::displayValue(int row) const {
     }
     if (!number)
         return {};
-    const auto text = number->description();
+    const auto text = number->descriptionIn(mShown.radix);
     return text ? QVariant(QString::fromStdString(*text)) : QVariant();
 }
 
@@ -94,11 +124,6 @@ bool CalculatorDataSource::dropMimeData(const QMimeData *, Qt::DropAction, int, 
 
 void CalculatorDataSource::sort(int, Qt::SortOrder) {
     qInfo("%s..", "-[CalculatorDataSource tableView:sortDescriptorsDidChange:]");
-}
-
-void CalculatorDataSource::reloadData() {
-    beginResetModel();
-    endResetModel();
 }
 
 void CalculatorDataSource::tableViewSelectionDidChange() {

@@ -1,6 +1,8 @@
 // A read-only table model over the calculator's stack: one row per number, the
-// bottom of the stack first, each cell the number's display string. Editing,
-// drag and drop and sorting are refused, and each refusal is logged.
+// bottom of the stack first, each cell the number's display string in the
+// calculator's radix. Editing, drag and drop and sorting are refused, and each
+// refusal is logged. The engine tells it which rows changed; it keeps the
+// state the views have seen, so that rows change between begin and end calls.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -8,12 +10,18 @@
 
 #include "Calculator.h"
 
-class CalculatorDataSource : public QAbstractTableModel {
+class CalculatorDataSource : public QAbstractTableModel, private StackListener {
     Q_OBJECT
   public:
     // `columnIdentifier` names the one column; only "Number" shows numbers.
     CalculatorDataSource(std::shared_ptr<Calculator> calculator, QString columnIdentifier,
                          QObject *parent = nullptr);
+    ~CalculatorDataSource() override;
+
+    // The number shown in `row`, or nullptr.
+    std::shared_ptr<Number> numberAt(int row) const;
+    // The radix the rows are shown in.
+    int radix() const { return mShown.radix; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -33,12 +41,14 @@ class CalculatorDataSource : public QAbstractTableModel {
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   public slots:
-    // Asks the views to read the row count and the cells again.
-    void reloadData();
     void tableViewSelectionDidChange();
 
   private:
+    void stackChanged(int first, int removed, int added, const StackState &now) override;
+    void radixChanged(const StackState &now) override;
     QVariant displayValue(int row) const;
+
+    StackState mShown;
 
     std::shared_ptr<Calculator> mCalculator;
     QString mColumnIdentifier;

@@ -5,7 +5,10 @@
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
+    // These name the data folder and the settings file.
+    QApplication::setOrganizationName("Karvo");
     QApplication::setApplicationName("KarvoGui");
+    QApplication::setApplicationVersion(KARVO_VERSION);
     MainController window;
     window.show();
     return QApplication::exec();

@@ -242,7 +242,7 @@ struct Heard : StackListener {
 TEST_F(Engine, StackOperationsUndoAndRedo) {
     auto calculator = with({"1", "2", "3", "4"});
     Heard heard;
-    calculator->setListener(&heard);
+    calculator->addListener(&heard);
     EXPECT_TRUE(calculator->swap());
     EXPECT_EQ(shown(*calculator), (Rows{"1", "2", "4", "3"}));
     EXPECT_TRUE(calculator->rotate());

@@ -19,7 +19,10 @@ cleanup() {
 trap cleanup EXIT
 sleep 1
 
-"$build/app/gui/KarvoGui" >/dev/null 2>&1 &
+# A home of its own, so that the user's saved stack is neither read nor changed.
+home=$(mktemp -d)
+HOME=$home XDG_DATA_HOME=$home/.local/share XDG_CONFIG_HOME=$home/.config \
+    "$build/app/gui/KarvoGui" >/dev/null 2>&1 &
 gui=$!
 window=""
 for _ in $(seq 50); do
@@ -29,25 +32,16 @@ done
 [ -n "$window" ] || { echo "screenshot: the window did not appear" >&2; exit 1; }
 xdotool windowfocus --sync "$window"
 
-enter() { xdotool type --delay 30 -- "$1"; xdotool key Return; }
-# Buttons are clicked at their place in the window's default 960x580 layout.
-press() {
-    local x y
-    case "$1" in
-    power) x=717 y=385 ;;
-    factorial) x=717 y=477 ;;
-    subtract) x=559 y=477 ;;
-    divide) x=559 y=385 ;;
-    esac
-    xdotool mousemove --window "$window" "$x" "$y" click 1
-    sleep 0.2
-}
-
-enter 2; enter 100; press power
-enter 30; press factorial
-enter 3; enter 5; press subtract
-enter 10; enter 150; press power
-enter 7; enter 0; press divide
+# Keys as a person types them: an operator enters the entry first.
+keys() { xdotool type --delay 40 -- "$1"; sleep 0.2; }
+enter() { keys "$1"; xdotool key Return; sleep 0.1; }
+enter 2; keys "100^"
+keys "30!"
+enter 3; keys "5-"
+enter 10; keys "150^"
+enter 123456789; keys "987654321*"
+enter 7; keys "0/"
 sleep 0.5
 import -window "$window" docs/screenshot.png
+rm -rf "$home"
 echo "wrote docs/screenshot.png"

@@ -242,33 +242,25 @@ bool Calculator::canRedo() const {
     return !mRedo.empty();
 }
 
-bool Calculator::undo() {
+// Undo and redo move the current state onto one list and take the last one
+// off the other.
+bool Calculator::travel(std::deque<StackState> &from, std::deque<StackState> &to,
+                        const char *nothing) {
     std::lock_guard lock(mLock);
-    if (mUndo.empty()) {
-        mStatus = "Nothing to undo";
+    if (from.empty()) {
+        mStatus = nothing;
         return false;
     }
-    mRedo.push_back({mStack, mRadix});
-    StackState previous = std::move(mUndo.back());
-    mUndo.pop_back();
-    replaceState(std::move(previous));
-    mStatus.clear();
-    return true;
-}
-
-bool Calculator::redo() {
-    std::lock_guard lock(mLock);
-    if (mRedo.empty()) {
-        mStatus = "Nothing to redo";
-        return false;
-    }
-    mUndo.push_back({mStack, mRadix});
-    StackState next = std::move(mRedo.back());
-    mRedo.pop_back();
+    to.push_back({mStack, mRadix});
+    StackState next = std::move(from.back());
+    from.pop_back();
     replaceState(std::move(next));
     mStatus.clear();
     return true;
 }
+
+bool Calculator::undo() { return travel(mUndo, mRedo, "Nothing to undo"); }
+bool Calculator::redo() { return travel(mRedo, mUndo, "Nothing to redo"); }
 
 std::optional<PendingOperation> Calculator::prepare(Operation operation) {
     std::lock_guard lock(mLock);

@@ -106,6 +106,7 @@ class Calculator {
     void commit(StackState next);
     void replaceState(StackState next);
     bool enough(int count, const char *what);
+    bool travel(std::deque<StackState> &from, std::deque<StackState> &to, const char *nothing);
 
     std::vector<std::shared_ptr<Number>> mStack;
     int32_t mRadix = 10;

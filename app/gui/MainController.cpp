@@ -183,67 +183,67 @@ void MainController::buildActions() {
          &MainController::doClear,
          mUi->clearButton,
          "Remove every number"},
-        {"&Stack", "Add", {K("+")}, &MainController::doAdd, mUi->addButton, "second + top"},
+        {"&Stack", "Add", {K("+")}, &MainController::doAdd, mUi->addButton, "Second + top"},
         {"&Stack",
          "Subtract",
          {K("-")},
          &MainController::doSub,
          mUi->subtractButton,
-         "second − top"},
+         "Second − top"},
         {"&Stack",
          "Multiply",
          {K("*")},
          &MainController::doMul,
          mUi->multiplyButton,
-         "second × top"},
+         "Second × top"},
         {"&Stack",
          "Divide",
          {K("/")},
          &MainController::doDiv,
          mUi->divideButton,
-         "second ÷ top, rounded toward zero"},
+         "Second ÷ top, rounded toward zero"},
         {"&Stack",
          "Power",
          {K("^")},
          &MainController::doPow,
          mUi->powerButton,
-         "second to the power top"},
+         "Second to the power top"},
         {"&Stack",
          "Root",
          {K("Ctrl+R")},
          &MainController::doRoot,
          mUi->rootButton,
-         "the second is the degree, the top the radicand"},
+         "Root of the top whose degree is the second"},
         {"&Stack",
          "Factorial",
          {K("!")},
          &MainController::doFac,
          mUi->factorialButton,
-         "factorial of the top"},
+         "Factorial of the top"},
         {"&Stack",
          "Modulo",
          {K("%")},
          &MainController::doMod,
          mUi->modButton,
-         "remainder of |second| ÷ |top|"},
+         "Remainder of |second| ÷ |top|"},
         {"&Stack",
          "GCD",
          {K("Ctrl+G")},
          &MainController::doGcd,
          mUi->gcdButton,
-         "greatest common divisor of second and top"},
+         "Greatest common divisor of second and top"},
         {"&Stack",
          "Modular inverse",
          {K("Ctrl+I")},
          &MainController::doModinv,
          mUi->modinvButton,
-         "inverse of second modulo top, in [0, |top|)"},
+         "Inverse of second modulo top, in [0, |top|)"},
         {"&Stack",
          "Modular power",
          {K("Ctrl+M")},
          &MainController::doModpow,
          mUi->modpowButton,
-         "third to the power second, modulo top"},
+         "Third to the power second, modulo top"},
         {"&View",
          "Show value",
          {K("F3")},
@@ -261,7 +261,7 @@ void MainController::buildActions() {
          {K("Ctrl+F1")},
          &MainController::doAbout,
          nullptr,
-         "Version and licence"},
+         "The program's version"},
     };
     QMap<QString, QMenu *> menus;
     for (const char *name : {"&File", "&Edit", "&Stack", "&View", "&Help"})
@@ -503,11 +503,9 @@ void MainController::doClear() {
 }
 
 void MainController::doCopy() {
-    auto number = chosenNumber();
-    if (!number) {
-        showStatus(tr("Nothing to copy"));
+    auto number = chosenNumberOrSay();
+    if (!number)
         return;
-    }
     QApplication::clipboard()->setText(
         QString::fromStdString(number->fullText(mCalcDataSrc->radix())));
     showStatus(tr("Copied %1 digits").arg(number->digitCount(mCalcDataSrc->radix())));
@@ -527,11 +525,9 @@ void MainController::doPaste() {
 }
 
 void MainController::doShowValue() {
-    auto number = chosenNumber();
-    if (!number) {
-        showStatus(tr("The stack is empty"));
+    auto number = chosenNumberOrSay();
+    if (!number)
         return;
-    }
     const int radix = mCalcDataSrc->radix();
     auto *viewer = new ValueViewer(number->fullText(radix), radix, this);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
@@ -539,11 +535,9 @@ void MainController::doShowValue() {
 }
 
 void MainController::doSaveValue() {
-    auto number = chosenNumber();
-    if (!number) {
-        showStatus(tr("The stack is empty"));
+    auto number = chosenNumberOrSay();
+    if (!number)
         return;
-    }
     const QString path = QFileDialog::getSaveFileName(this, tr("Save value"), {},
                                                       tr("Text files (*.txt);;All files (*)"));
     if (path.isEmpty())
@@ -610,6 +604,13 @@ std::shared_ptr<Number> MainController::chosenNumber() const {
     const QModelIndexList selected = mNumberTbl->selectionModel()->selectedRows();
     const int row = selected.isEmpty() ? mCalcDataSrc->rowCount() - 1 : selected.first().row();
     return mCalcDataSrc->numberAt(row);
+}
+
+std::shared_ptr<Number> MainController::chosenNumberOrSay() {
+    auto number = chosenNumber();
+    if (!number)
+        showStatus(tr("The stack is empty"));
+    return number;
 }
 
 void MainController::showStack() {

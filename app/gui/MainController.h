@@ -94,6 +94,8 @@ class MainController : public QMainWindow {
 
     // The selected number, or the top; nullptr on an empty stack.
     std::shared_ptr<Number> chosenNumber() const;
+    // The same, or a status that says the stack is empty.
+    std::shared_ptr<Number> chosenNumberOrSay();
     void showStack();
     void showDigits();
     void showStatus(const QString &text);

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "kernels/isa.h"
 #include "kernels/limb.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -14,13 +15,8 @@
 
 namespace karvo::kernel::x86 {
 
-// Whether this processor has mulx, adcx and adox, and KARVO_PORTABLE is not
-// set in the environment (which tests use to run the plain loops); asked once.
-inline bool has_rows() {
-    static const bool kHas = std::getenv("KARVO_PORTABLE") == nullptr &&
-                             __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
-    return kHas;
-}
+// Whether the rows below run: see kernels/isa.h.
+inline bool has_rows() { return kernel::has_rows(); }
 
 // r = a * w + carry over n limbs, n a positive multiple of 4; returns the
 // carry limb.

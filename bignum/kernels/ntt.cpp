@@ -3,6 +3,8 @@
 // lazily (below 2p or 4p, so 4p must fit the quotients' width).
 #include "kernels/ntt.h"
 
+#include "kernels/isa.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -182,17 +184,8 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
     }
 }
 
-bool ifma::available() {
-#ifdef KARVO_NTT_IFMA
-    // KARVO_PORTABLE in the environment asks for the scalar transforms.
-    static const bool kHas =
-        std::getenv("KARVO_PORTABLE") == nullptr && __builtin_cpu_supports("avx512f") &&
-        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512ifma");
-    return kHas;
-#else
-    return false;
-#endif
-}
+bool ifma::available() { return isa() == Isa::avx512; }
+bool avx2::available() { return isa() == Isa::avx2; }
 
 template void forward<52>(Limb, Limb *, size_t, const Twiddles &);
 template void forward<64>(Limb, Limb *, size_t, const Twiddles &);

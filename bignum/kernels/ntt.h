@@ -168,4 +168,40 @@ void garner(const GarnerConstants &g, Limb *const t[5], size_t n);
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients);
 } // namespace ifma
 
+// Transforms four values at a time with AVX2 and FMA in double precision, for
+// p < 2^50 and lengths n >= 8: signed doubles holding integers within 3p/2 of
+// zero. Built on x86-64 only (KARVO_NTT_AVX2), run only when available() says
+// so. The twiddle tables have the layout of Twiddles::w, each value a plain
+// residue as a double within p/2 of zero. Forward is decimation in frequency
+// (natural order in, bit-reversed out), inverse decimation in time, unscaled.
+namespace avx2 {
+bool available();
+void forward(double p, double *x, size_t n, const double *w);
+void inverse(double p, double *x, size_t n, const double *w);
+// The radix-3 pass over 3n values, n a multiple of 4: w1[j] = w^j and
+// w2[j] = w^2j for j < n, omega a primitive cube root of unity.
+struct Radix3 {
+    const double *w1, *w2;
+    double omega;
+};
+void radix3_forward(double p, double *x, size_t n, const Radix3 &t);
+void radix3_inverse(double p, double *x, size_t n, const Radix3 &t);
+// x = x y mod p; n a multiple of 4.
+void pointwise(double p, double *x, const double *y, size_t n);
+// Residues below 2^52 to doubles (in may be out), and back: out = in scale
+// mod p in [0, p).
+void from_residues(const Limb *in, double *out, size_t n);
+void to_residues(double p, const double *in, double scale, Limb *out, size_t n);
+// out[i] = w^i mod p within p/2 of zero, for i < count (a multiple of 4).
+void powers(double p, double w, size_t count, double *out);
+// Garner's mixed-radix digits from the transforms' results x_k (within 3p/2
+// of zero): v_k = x_k scale_k - sum over j < k of v_j weight_kj mod p_k, each
+// in [0, p_k), written as limbs (v_k may be x_k's memory); n a multiple of 4.
+struct GarnerDoubles {
+    size_t count;
+    double p[5], scale[5], weight[5][5];
+};
+void garner_digits(const GarnerDoubles &g, const double *const x[5], Limb *const v[5], size_t n);
+} // namespace avx2
+
 } // namespace karvo::kernel::ntt

@@ -7,14 +7,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "kernels/isa.h"
 #include "kernels/mul.h"
 #include "kernels/nat.h"
 
 namespace karvo::kernel {
 namespace {
+
+// Says which instruction set the kernels run on, and skips every test when
+// the one KARVO_ISA asks for cannot run here: another path would only repeat
+// a run that CTest makes anyway.
+class InstructionSet : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        std::printf("kernel path: %s (requested %s, best on this processor %s)\n", isa_name(isa()),
+                    isa_name(requested()), isa_name(best_isa()));
+        if (isa() != requested())
+            GTEST_SKIP() << "the " << isa_name(requested()) << " path cannot run on this processor";
+    }
+};
+const auto *const kInstructionSet =
+    ::testing::AddGlobalTestEnvironment(new InstructionSet); // NOLINT: gtest owns it
 
 constexpr size_t kNever = size_t(1) << 40;
 
@@ -107,10 +124,10 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
     }
 }
 
-// Both kinds of transform arithmetic (a request for the vector one gets the scalar one on
-// processors without IFMA): lengths 2^k and 3 2^k, short transforms below the vector width,
-// all-ones operands whose coefficients reach the bound the primes allow, squares and unbalanced
-// operands.
+// Both kinds of transform arithmetic (the vector one is AVX-512 IFMA or AVX2 doubles, as
+// KARVO_ISA chooses, and the scalar one on the portable path): lengths 2^k and 3 2^k, short
+// transforms below the vector width, all-ones operands whose coefficients reach the bound the
+// primes allow, squares and unbalanced operands.
 TEST(Kernel, TransformArithmeticMatchesGmp) {
     Random rnd;
     for (const auto arithmetic : {NttArithmetic::scalar, NttArithmetic::vector}) {

@@ -1,0 +1,84 @@
+#include "kernels/isa.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace karvo::kernel {
+
+namespace {
+
+bool cpu(const char *feature) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    // __builtin_cpu_supports wants a literal; the few names used are spelled out.
+    if (std::strcmp(feature, "avx2") == 0)
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (std::strcmp(feature, "avx512") == 0)
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512ifma");
+    if (std::strcmp(feature, "rows") == 0)
+        return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
+#endif
+    (void)feature;
+    return false;
+}
+
+Isa detect() {
+#if defined(KARVO_NTT_IFMA)
+    if (cpu("avx512"))
+        return Isa::avx512;
+#endif
+#if defined(KARVO_NTT_AVX2)
+    if (cpu("avx2"))
+        return Isa::avx2;
+#endif
+    return Isa::portable;
+}
+
+Isa from_environment() {
+    if (std::getenv("KARVO_PORTABLE") != nullptr)
+        return Isa::portable;
+    const char *name = std::getenv("KARVO_ISA");
+    if (name == nullptr)
+        return best_isa();
+    for (Isa isa : {Isa::portable, Isa::avx2, Isa::avx512})
+        if (std::strcmp(name, isa_name(isa)) == 0)
+            return isa;
+    return best_isa();
+}
+
+} // namespace
+
+Isa best_isa() {
+    static const Isa kBest = detect();
+    return kBest;
+}
+
+Isa requested() {
+    static const Isa kRequested = from_environment();
+    return kRequested;
+}
+
+Isa isa() {
+    static const Isa kIsa = int(requested()) <= int(best_isa()) ? requested() : best_isa();
+    return kIsa;
+}
+
+const char *isa_name(Isa isa) {
+    switch (isa) {
+    case Isa::portable:
+        return "portable";
+    case Isa::avx2:
+        return "avx2";
+    case Isa::avx512:
+        return "avx512";
+    }
+    return "portable";
+}
+
+bool has_rows() {
+    static const bool kHas = isa() != Isa::portable && cpu("rows");
+    return kHas;
+}
+
+} // namespace karvo::kernel

@@ -1,0 +1,27 @@
+// The instruction set the kernels run on, chosen once per process: the best
+// this processor has, or a lower one named in the environment so that tests
+// and benchmarks can prove and measure every path on one machine:
+//   KARVO_ISA=portable  plain C++ loops and scalar transforms
+//   KARVO_ISA=avx2      mulx/adcx/adox product rows, AVX2 + FMA transforms
+//   KARVO_ISA=avx512    the same rows, AVX-512 IFMA transforms
+// A name the processor cannot run falls back to the best it has (requested()
+// and isa() then differ, which tests report as a skipped path). KARVO_PORTABLE,
+// set to anything, is the older spelling of KARVO_ISA=portable.
+#pragma once
+
+namespace karvo::kernel {
+
+enum class Isa { portable = 0, avx2 = 1, avx512 = 2 };
+
+// What the environment asks for (the processor's best when it asks nothing).
+Isa requested();
+// What runs.
+Isa isa();
+// The best this processor can run.
+Isa best_isa();
+const char *isa_name(Isa isa);
+
+// mulx, adcx and adox rows: from the avx2 path up, on processors with BMI2 and ADX.
+bool has_rows();
+
+} // namespace karvo::kernel

@@ -1,0 +1,231 @@
+// The power-of-two and radix-3 transforms four values at a time with AVX2 and
+// FMA, in double precision, for primes p < 2^50. Values are signed doubles
+// holding integers, kept within a few p of zero. A product modulo p is
+// exact in four instructions: h = a b rounded, l = a b - h (exact by FMA),
+// q = round(h / p), and (h - q p) + l, whose parts are integers below 2^53.
+// Sums are brought back near zero by x - p round(x / p).
+#include "kernels/ntt.h"
+
+// This file alone is compiled for AVX2 and FMA; nothing in it runs before
+// avx2::available() (elsewhere) has said yes.
+#include <immintrin.h>
+
+#include <cmath>
+
+namespace karvo::kernel::ntt::avx2 {
+
+namespace {
+
+struct Modulus {
+    __m256d p, pinv;
+    explicit Modulus(double prime) : p(_mm256_set1_pd(prime)), pinv(_mm256_set1_pd(1.0 / prime)) {}
+};
+
+inline __m256d round(__m256d x) {
+    return _mm256_round_pd(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
+
+// x - p round(x / p): within p/2 + 1 of zero, for |x| < 2^52.
+inline __m256d reduce(__m256d x, const Modulus &m) {
+    return _mm256_fnmadd_pd(round(_mm256_mul_pd(x, m.pinv)), m.p, x);
+}
+
+// a w mod p within 3p/2 of zero, for |a w / p| < 2^51.
+inline __m256d times(__m256d a, __m256d w, const Modulus &m) {
+    const __m256d h = _mm256_mul_pd(a, w);
+    const __m256d l = _mm256_fmsub_pd(a, w, h);
+    const __m256d q = round(_mm256_mul_pd(h, m.pinv));
+    return _mm256_add_pd(_mm256_fnmadd_pd(q, m.p, h), l);
+}
+
+inline __m256d load(const double *x) { return _mm256_loadu_pd(x); }
+inline void store(double *x, __m256d v) { _mm256_storeu_pd(x, v); }
+
+// Decimation in frequency: (a, b) to (a + b, (a - b) w). Inputs within 3p/2;
+// outputs within p/2 + 1 and 3p/2.
+inline void forward_butterfly(__m256d &a, __m256d &b, __m256d w, const Modulus &m) {
+    const __m256d s = _mm256_add_pd(a, b), d = _mm256_sub_pd(a, b);
+    a = reduce(s, m);
+    b = times(d, w, m);
+}
+
+// Decimation in time: (a, b) to (a + b w, a - b w), both within p/2 + 1.
+inline void inverse_butterfly(__m256d &a, __m256d &b, __m256d w, const Modulus &m) {
+    const __m256d t = times(b, w, m);
+    const __m256d s = _mm256_add_pd(a, t), d = _mm256_sub_pd(a, t);
+    a = reduce(s, m);
+    b = reduce(d, m);
+}
+
+// One stage whose pairs are len >= 4 apart.
+template <class Butterfly>
+void wide_stage(double *x, size_t n, size_t len, const double *w, Butterfly butterfly) {
+    for (size_t start = 0; start < n; start += 2 * len) {
+        double *a = x + start, *b = a + len;
+        for (size_t j = 0; j < len; j += 4) {
+            __m256d u = load(a + j), v = load(b + j);
+            butterfly(u, v, load(w + len + j));
+            store(a + j, u);
+            store(b + j, v);
+        }
+    }
+}
+
+// The stages whose pairs are 2 and 1 apart, eight values in two registers:
+// [x0 x1 x4 x5] against [x2 x3 x6 x7], then [x0 x4 x2 x6] against [x1 x5 x3 x7].
+template <bool Forward, class Butterfly>
+void narrow_stages(double *x, size_t n, const double *w, Butterfly butterfly) {
+    const __m256d w2 = _mm256_setr_pd(w[2], w[3], w[2], w[3]), w1 = _mm256_set1_pd(w[1]);
+    auto pairs2 = [&](__m256d &lo, __m256d &hi) {
+        __m256d a = _mm256_permute2f128_pd(lo, hi, 0x20), b = _mm256_permute2f128_pd(lo, hi, 0x31);
+        butterfly(a, b, w2);
+        lo = _mm256_permute2f128_pd(a, b, 0x20);
+        hi = _mm256_permute2f128_pd(a, b, 0x31);
+    };
+    auto pairs1 = [&](__m256d &lo, __m256d &hi) {
+        __m256d a = _mm256_unpacklo_pd(lo, hi), b = _mm256_unpackhi_pd(lo, hi);
+        butterfly(a, b, w1);
+        lo = _mm256_unpacklo_pd(a, b);
+        hi = _mm256_unpackhi_pd(a, b);
+    };
+    for (size_t start = 0; start < n; start += 8) {
+        __m256d lo = load(x + start), hi = load(x + start + 4);
+        if (Forward) {
+            pairs2(lo, hi);
+            pairs1(lo, hi);
+        } else {
+            pairs1(lo, hi);
+            pairs2(lo, hi);
+        }
+        store(x + start, lo);
+        store(x + start + 4, hi);
+    }
+}
+
+} // namespace
+
+void forward(double p, double *x, size_t n, const double *w) {
+    const Modulus m(p);
+    auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { forward_butterfly(u, v, t, m); };
+    for (size_t len = n / 2; len >= 4; len /= 2)
+        wide_stage(x, n, len, w, butterfly);
+    narrow_stages<true>(x, n, w, butterfly);
+}
+
+void inverse(double p, double *x, size_t n, const double *w) {
+    const Modulus m(p);
+    auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { inverse_butterfly(u, v, t, m); };
+    narrow_stages<false>(x, n, w, butterfly);
+    for (size_t len = 4; len < n; len *= 2)
+        wide_stage(x, n, len, w, butterfly);
+}
+
+void radix3_forward(double p, double *x, size_t n, const Radix3 &t) {
+    const Modulus m(p);
+    const __m256d omega = _mm256_set1_pd(t.omega);
+    for (size_t j = 0; j < n; j += 4) {
+        const __m256d x0 = load(x + j), x1 = load(x + j + n), x2 = load(x + j + 2 * n);
+        // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate.
+        const __m256d u = times(_mm256_sub_pd(x1, x2), omega, m);
+        const __m256d y1 = _mm256_add_pd(_mm256_sub_pd(x0, x2), u);
+        const __m256d y2 = _mm256_sub_pd(_mm256_sub_pd(x0, x1), u);
+        store(x + j, reduce(_mm256_add_pd(_mm256_add_pd(x0, x1), x2), m));
+        store(x + j + n, times(y1, load(t.w1 + j), m));
+        store(x + j + 2 * n, times(y2, load(t.w2 + j), m));
+    }
+}
+
+void radix3_inverse(double p, double *x, size_t n, const Radix3 &t) {
+    const Modulus m(p);
+    const __m256d omega = _mm256_set1_pd(t.omega);
+    for (size_t j = 0; j < n; j += 4) {
+        const __m256d y0 = load(x + j);
+        const __m256d z1 = times(load(x + j + n), load(t.w1 + j), m);
+        const __m256d z2 = times(load(x + j + 2 * n), load(t.w2 + j), m);
+        // y0 + w^2 z1 + w z2 = (y0 - z1) - w (z1 - z2), and
+        // y0 + w z1 + w^2 z2 = (y0 - z2) + w (z1 - z2).
+        const __m256d u = times(_mm256_sub_pd(z1, z2), omega, m);
+        store(x + j, reduce(_mm256_add_pd(_mm256_add_pd(y0, z1), z2), m));
+        store(x + j + n, reduce(_mm256_sub_pd(_mm256_sub_pd(y0, z1), u), m));
+        store(x + j + 2 * n, reduce(_mm256_add_pd(_mm256_sub_pd(y0, z2), u), m));
+    }
+}
+
+void pointwise(double p, double *x, const double *y, size_t n) {
+    const Modulus m(p);
+    for (size_t j = 0; j < n; j += 4)
+        store(x + j, times(load(x + j), load(y + j), m));
+}
+
+// 2^52 as a double: adding it to an integer in [0, 2^52) leaves the integer
+// in the low bits of the mantissa, which is how values cross between the
+// registers' two views without AVX-512's conversions. (A function, not a
+// constant: nothing in this file may run before the processor is checked.)
+namespace {
+inline __m256d magic52() { return _mm256_set1_pd(4503599627370496.0); }
+} // namespace
+
+void from_residues(const Limb *in, double *out, size_t n) {
+    const __m256d kMagic = magic52();
+    const __m256i magic = _mm256_castpd_si256(kMagic);
+    for (size_t j = 0; j < n; j += 4) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + j));
+        store(out + j, _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, magic)), kMagic));
+    }
+}
+
+void to_residues(double p, const double *in, double scale, Limb *out, size_t n) {
+    const Modulus m(p);
+    const __m256d k = _mm256_set1_pd(scale), zero = _mm256_setzero_pd(), kMagic = magic52();
+    const __m256i magic = _mm256_castpd_si256(kMagic);
+    for (size_t j = 0; j < n; j += 4) {
+        __m256d v = reduce(times(load(in + j), k, m), m);
+        v = _mm256_add_pd(v, _mm256_and_pd(_mm256_cmp_pd(v, zero, _CMP_LT_OQ), m.p));
+        v = _mm256_sub_pd(v, _mm256_and_pd(_mm256_cmp_pd(v, m.p, _CMP_GE_OQ), m.p));
+        const __m256i bits = _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(v, kMagic)), magic);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + j), bits);
+    }
+}
+
+void powers(double p, double w, size_t count, double *out) {
+    const Modulus m(p);
+    double x = 1, step = w;
+    for (size_t i = 0; i < 4; ++i) {
+        out[i] = x;
+        const double h = x * w, l = std::fma(x, w, -h);
+        x = std::fma(-std::nearbyint(h / p), p, h) + l;
+        x -= p * std::nearbyint(x / p);
+    }
+    step = x; // w^4
+    // Four runs side by side, each stepping by w^4.
+    const __m256d by = _mm256_set1_pd(step);
+    __m256d run = load(out);
+    for (size_t i = 4; i < count; i += 4) {
+        run = reduce(times(run, by, m), m);
+        store(out + i, run);
+    }
+}
+
+void garner_digits(const GarnerDoubles &g, const double *const x[5], Limb *const v[5], size_t n) {
+    const __m256d zero = _mm256_setzero_pd(), kMagic = magic52();
+    const __m256i magic = _mm256_castpd_si256(kMagic);
+    for (size_t i = 0; i < n; i += 4) {
+        __m256d digit[5];
+        for (size_t k = 0; k < g.count; ++k) {
+            const Modulus m(g.p[k]);
+            // Each term within 3p/2: the sum of at most five stays below 2^53.
+            __m256d acc = times(load(x[k] + i), _mm256_set1_pd(g.scale[k]), m);
+            for (size_t j = 0; j < k; ++j)
+                acc = _mm256_sub_pd(acc, times(digit[j], _mm256_set1_pd(g.weight[k][j]), m));
+            acc = reduce(acc, m);
+            acc = _mm256_add_pd(acc, _mm256_and_pd(_mm256_cmp_pd(acc, zero, _CMP_LT_OQ), m.p));
+            acc = _mm256_sub_pd(acc, _mm256_and_pd(_mm256_cmp_pd(acc, m.p, _CMP_GE_OQ), m.p));
+            digit[k] = acc;
+            const __m256i bits =
+                _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(acc, kMagic)), magic);
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(v[k] + i), bits);
+        }
+    }
+}
+
+} // namespace karvo::kernel::ntt::avx2

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/isa.h"
 #include "operands.h"
 
 namespace {
@@ -70,6 +71,9 @@ void operator delete[](void *p, size_t) noexcept { released(p); }
 
 int main() {
     bignum_init();
+    namespace k = karvo::kernel;
+    std::printf("kernel path: %s (requested %s, best on this processor %s)\n",
+                k::isa_name(k::isa()), k::isa_name(k::requested()), k::isa_name(k::best_isa()));
     Operand a, b, c, d, text_value;
     std::vector<char> buffer(950000 + 2);
     std::string text;

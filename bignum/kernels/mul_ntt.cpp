@@ -12,6 +12,8 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -429,6 +431,7 @@ class Garner {
         return c;
     }
 
+#ifdef KARVO_NTT_AVX2
     // The constants for residues that lack the pointwise product's R^-1 (as
     // the double transforms leave them), as doubles within p/2 of zero.
     ntt::avx2::GarnerDoubles double_constants() const {
@@ -447,6 +450,7 @@ class Garner {
         return g;
     }
 
+#endif
 #ifdef KARVO_NTT_IFMA
     // The same constants as plain residues with 52-bit Shoup quotients.
     ntt::ifma::GarnerConstants vector_constants() const {
@@ -542,6 +546,7 @@ class Accumulator {
     Limb l0_ = 0, l1_ = 0, l2_ = 0, l3_ = 0, l4_ = 0, l5_ = 0;
 };
 
+#ifdef KARVO_NTT_AVX2
 // The product by transforms in double precision with AVX2 and FMA: the
 // convolution modulo each prime, then Garner's digits four at a time, then
 // the coefficients from their digits as in the scalar arithmetic.
@@ -556,7 +561,9 @@ class DoubleProduct {
         // transform. It holds limbs (the loads, then Garner's digits, which
         // replace the results in place) or doubles, always through the
         // vector code's loads and stores.
-        std::vector<Limb> block((set_.count + (b ? 1 : 0)) * n);
+        // Every value is written before it is read: no need to clear it first.
+        const auto storage = std::make_unique_for_overwrite<Limb[]>((set_.count + (b ? 1 : 0)) * n);
+        const std::span<Limb> block(storage.get(), (set_.count + (b ? 1 : 0)) * n);
         double *y = b ? as_doubles(block.data() + set_.count * n) : nullptr;
         for (size_t k = 0; k < set_.count; ++k) {
             const Field f(set_.primes[k], set_.generators[k]);
@@ -655,6 +662,7 @@ class DoubleProduct {
     std::array<std::vector<double>, 2> r3_, r3_inv_;
     double omega_ = 0;
 };
+#endif
 
 template <size_t Count>
 void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner &shared,
@@ -697,10 +705,12 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     const std::vector<Piece> pa = pieces(a, an, plan.bits);
     const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
     const bool vector = runs_vector(set, plan);
+#ifdef KARVO_NTT_AVX2
     if (vector && ntt::avx2::available()) {
         DoubleProduct(set, plan).run(r, rn, count, pa, b ? &pb : nullptr);
         return;
     }
+#endif
     std::vector<std::vector<Limb>> residues(set.count);
     std::vector<Limb> scratch;
     Tables tables;

@@ -104,10 +104,49 @@ void narrow_stages(double *x, size_t n, const double *w, Butterfly butterfly) {
 
 } // namespace
 
+namespace {
+
+// Two stages in one pass over the data: pairs len apart, then len / 2 apart
+// (forward), or the other way round (inverse), on four values j, j + h,
+// j + 2h, j + 3h with h = len / 2 >= 4.
+template <bool Forward, class Butterfly>
+void double_stage(double *x, size_t n, size_t len, const double *w, Butterfly butterfly) {
+    const size_t h = len / 2;
+    for (size_t start = 0; start < n; start += 2 * len) {
+        double *a = x + start;
+        for (size_t j = 0; j < h; j += 4) {
+            __m256d a0 = load(a + j), a1 = load(a + j + h), a2 = load(a + j + 2 * h),
+                    a3 = load(a + j + 3 * h);
+            const __m256d outer0 = load(w + len + j), outer1 = load(w + len + j + h),
+                          inner = load(w + h + j);
+            if (Forward) {
+                butterfly(a0, a2, outer0);
+                butterfly(a1, a3, outer1);
+                butterfly(a0, a1, inner);
+                butterfly(a2, a3, inner);
+            } else {
+                butterfly(a0, a1, inner);
+                butterfly(a2, a3, inner);
+                butterfly(a0, a2, outer0);
+                butterfly(a1, a3, outer1);
+            }
+            store(a + j, a0);
+            store(a + j + h, a1);
+            store(a + j + 2 * h, a2);
+            store(a + j + 3 * h, a3);
+        }
+    }
+}
+
+} // namespace
+
 void forward(double p, double *x, size_t n, const double *w) {
     const Modulus m(p);
     auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { forward_butterfly(u, v, t, m); };
-    for (size_t len = n / 2; len >= 4; len /= 2)
+    size_t len = n / 2;
+    for (; len >= 8; len /= 4)
+        double_stage<true>(x, n, len, w, butterfly);
+    if (len == 4)
         wide_stage(x, n, len, w, butterfly);
     narrow_stages<true>(x, n, w, butterfly);
 }
@@ -116,8 +155,18 @@ void inverse(double p, double *x, size_t n, const double *w) {
     const Modulus m(p);
     auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { inverse_butterfly(u, v, t, m); };
     narrow_stages<false>(x, n, w, butterfly);
+    // The stages from 4 apart up, in pairs from the top down as forward
+    // takes them: a lone stage, if any, is the one 4 apart.
+    size_t stages = 0;
     for (size_t len = 4; len < n; len *= 2)
+        ++stages;
+    size_t len = 4;
+    if (stages % 2 == 1) {
         wide_stage(x, n, len, w, butterfly);
+        len *= 2;
+    }
+    for (; len < n; len *= 4)
+        double_stage<false>(x, n, 2 * len, w, butterfly);
 }
 
 void radix3_forward(double p, double *x, size_t n, const Radix3 &t) {
@@ -196,13 +245,38 @@ void powers(double p, double w, size_t count, double *out) {
         x = std::fma(-std::nearbyint(h / p), p, h) + l;
         x -= p * std::nearbyint(x / p);
     }
-    step = x; // w^4
-    // Four runs side by side, each stepping by w^4.
+    // Sixteen runs side by side in four independent chains, each stepping by
+    // w^16, so that the products' latencies overlap.
+    for (size_t i = 4; i < 16 && i < count; ++i) {
+        const double h = out[i - 1] * w, l = std::fma(out[i - 1], w, -h);
+        const double y = std::fma(-std::nearbyint(h / p), p, h) + l;
+        out[i] = y - p * std::nearbyint(y / p);
+    }
+    if (count <= 16)
+        return;
+    {
+        const double h = out[15] * w, l = std::fma(out[15], w, -h);
+        step = std::fma(-std::nearbyint(h / p), p, h) + l; // w^16
+        step -= p * std::nearbyint(step / p);
+    }
     const __m256d by = _mm256_set1_pd(step);
-    __m256d run = load(out);
-    for (size_t i = 4; i < count; i += 4) {
-        run = reduce(times(run, by, m), m);
-        store(out + i, run);
+    __m256d r0 = load(out), r1 = load(out + 4), r2 = load(out + 8), r3 = load(out + 12);
+    size_t i = 16;
+    for (; i + 16 <= count; i += 16) {
+        r0 = reduce(times(r0, by, m), m);
+        r1 = reduce(times(r1, by, m), m);
+        r2 = reduce(times(r2, by, m), m);
+        r3 = reduce(times(r3, by, m), m);
+        store(out + i, r0);
+        store(out + i + 4, r1);
+        store(out + i + 8, r2);
+        store(out + i + 12, r3);
+    }
+    for (const __m256d *run : {&r0, &r1, &r2}) {
+        if (i >= count)
+            break;
+        store(out + i, reduce(times(*run, by, m), m));
+        i += 4;
     }
 }
 

@@ -258,7 +258,7 @@ Result sweep(const Crossover &c, Tuning &working, const Settings &s, bool verbos
     Tuning base = working;
     for (Field f : c.above)
         base.*f = kOff;
-    const size_t def = k::kDefaultTuning.*c.field, floor = c.floor(base);
+    const size_t def = k::default_tuning().*c.field, floor = c.floor(base);
     std::map<size_t, double> ratios; // by size
     auto measure = [&](size_t n) {
         std::mt19937_64 rng(0x6b6172766fULL ^ (uint64_t(n) << 20) ^
@@ -345,7 +345,7 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
 
     const auto start = Clock::now();
-    Tuning working = k::kDefaultTuning;
+    Tuning working = k::default_tuning();
     std::vector<std::pair<const char *, Result>> results;
     for (const Crossover &c : crossovers())
         results.emplace_back(c.name, sweep(c, working, s, verbose));
@@ -364,7 +364,8 @@ int main(int argc, char **argv) {
 
     std::printf("\n// %s, %.0f s\n", k::isa_name(k::isa()),
                 std::chrono::duration<double>(Clock::now() - start).count());
-    std::printf("inline constexpr Tuning kDefaultTuning{\n");
+    const char *const names[] = {"kPortableTuning", "kAvx2Tuning", "kAvx512Tuning"};
+    std::printf("inline constexpr Tuning %s{\n", names[int(k::isa())]);
     // Designators go in declaration order, whatever the order of the table above.
     std::vector<Named> fields(std::begin(kFields), std::end(kFields));
     auto offset = [](Field f) {

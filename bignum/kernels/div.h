@@ -9,7 +9,7 @@ namespace karvo::kernel {
 // q = a / b, r = a mod b for an >= bn >= 1 and b[bn - 1] != 0. q has
 // an - bn + 1 limbs, r has bn limbs; neither overlaps a or b.
 void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
-            const Tuning &t = kDefaultTuning);
+            const Tuning &t = default_tuning());
 
 // The building blocks, on a normalised divisor d (top bit set) of dn >= 2
 // limbs. Each divides u in place: the quotient's nn - dn low limbs go to q,

@@ -1,5 +1,7 @@
 #include "kernels/isa.h"
 
+#include "kernels/limb.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -74,6 +76,18 @@ const char *isa_name(Isa isa) {
         return "avx512";
     }
     return "portable";
+}
+
+const Tuning &default_tuning() {
+    switch (isa()) {
+    case Isa::avx512:
+        return kAvx512Tuning;
+    case Isa::avx2:
+        return kAvx2Tuning;
+    case Isa::portable:
+        break;
+    }
+    return kPortableTuning;
 }
 
 bool has_rows() {

@@ -39,6 +39,46 @@ struct Tuning {
     size_t toom4 = 800;        // Toom-3 below, Toom-4 above
     size_t sqr_toom4 = 800;
 };
-inline constexpr Tuning kDefaultTuning{};
+
+// Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
+// 2-core AMD EPYC (Zen 4); the transforms' speed moves them most.
+inline constexpr Tuning kPortableTuning{.karatsuba = 27,
+                                        .toom3 = 200,
+                                        .ntt = 6000,
+                                        .sqr_karatsuba = 71,
+                                        .sqr_toom3 = 126,
+                                        .sqr_ntt = 6000,
+                                        .div_dc = 25,
+                                        .radix_dc = 28,
+                                        .radix_in_dc = 168,
+                                        .hgcd = 4800,
+                                        .toom4 = 238,
+                                        .sqr_toom4 = 336};
+inline constexpr Tuning kAvx2Tuning{.karatsuba = 38,
+                                    .toom3 = 84,
+                                    .ntt = 530,
+                                    .sqr_karatsuba = 71,
+                                    .sqr_toom3 = 126,
+                                    .sqr_ntt = 750,
+                                    .div_dc = 15,
+                                    .radix_dc = 24,
+                                    .radix_in_dc = 336,
+                                    .hgcd = 2400,
+                                    .toom4 = 400,
+                                    .sqr_toom4 = 566};
+inline constexpr Tuning kAvx512Tuning{.karatsuba = 45,
+                                      .toom3 = 84,
+                                      .ntt = 375,
+                                      .sqr_karatsuba = 71,
+                                      .sqr_toom3 = 126,
+                                      .sqr_ntt = 375,
+                                      .div_dc = 15,
+                                      .radix_dc = 28,
+                                      .radix_in_dc = 336,
+                                      .hgcd = 1697,
+                                      .toom4 = 336,
+                                      .sqr_toom4 = 566};
+// The crossovers of the path that runs (kernels/isa.h).
+const Tuning &default_tuning();
 
 } // namespace karvo::kernel

@@ -8,11 +8,11 @@ namespace karvo::kernel {
 
 // r = a * b for an >= bn >= 1; r has an + bn limbs and overlaps neither.
 void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
-         const Tuning &t = kDefaultTuning);
+         const Tuning &t = default_tuning());
 // r = a * b for n-limb a and b, n >= 1; r has 2n limbs and overlaps neither.
-void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = kDefaultTuning);
+void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = default_tuning());
 // r = a * a for n >= 1; r has 2n limbs and does not overlap a.
-void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = kDefaultTuning);
+void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = default_tuning());
 
 // Working space for the recursive algorithms at n limbs, their recursion
 // included, whatever the Tuning. Each level takes at most 15 (n / 4 + 2)

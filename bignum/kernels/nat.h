@@ -30,15 +30,15 @@ size_t pack_words(std::span<const uint32_t> words, Limb *out);
 int compare(View a, View b);
 Nat add(View a, View b);
 Nat sub(View a, View b); // a >= b
-Nat mul(View a, View b, const Tuning &t = kDefaultTuning);
-Nat sqr(View a, const Tuning &t = kDefaultTuning);
+Nat mul(View a, View b, const Tuning &t = default_tuning());
+Nat sqr(View a, const Tuning &t = default_tuning());
 // q = a / b and r = a mod b for b != 0; either pointer may be null.
-void divrem(View a, View b, Nat *q, Nat *r, const Tuning &t = kDefaultTuning);
+void divrem(View a, View b, Nat *q, Nat *r, const Tuning &t = default_tuning());
 // Division by a fixed d with a reciprocal computed once (Barrett), for
 // dividends of at most `dividend_limbs` limbs: two products per division.
 class Reciprocal {
   public:
-    Reciprocal(View d, size_t dividend_limbs, const Tuning &t = kDefaultTuning);
+    Reciprocal(View d, size_t dividend_limbs, const Tuning &t = default_tuning());
     void divrem(View x, Nat *q, Nat *r) const;
     size_t capacity() const { return d_.size() + qn_ - 1; } // the longest dividend
 
@@ -52,12 +52,12 @@ Nat shift_right(View a, uint64_t bits);
 uint64_t bit_length(View a);
 
 // base^e; the caller has checked that the result is of a sensible size.
-Nat pow(View base, uint64_t e, const Tuning &t = kDefaultTuning);
+Nat pow(View base, uint64_t e, const Tuning &t = default_tuning());
 // floor(a^(1/n)) for n >= 1.
-Nat root(View a, uint64_t n, const Tuning &t = kDefaultTuning);
+Nat root(View a, uint64_t n, const Tuning &t = default_tuning());
 // n! for n whose factorial the caller has checked to be of a sensible size.
-Nat factorial(uint64_t n, const Tuning &t = kDefaultTuning);
-Nat gcd(View a, View b, const Tuning &t = kDefaultTuning);
+Nat factorial(uint64_t n, const Tuning &t = default_tuning());
+Nat gcd(View a, View b, const Tuning &t = default_tuning());
 // A signed cofactor: the magnitude and whether it is negative (never for zero).
 struct Cofactor {
     Nat mag;
@@ -69,12 +69,12 @@ struct Bezout {
     Nat g;
     Cofactor x, y;
 };
-Bezout gcdext(View a, View b, const Tuning &t = kDefaultTuning);
+Bezout gcdext(View a, View b, const Tuning &t = default_tuning());
 // base^e mod m for m > 1 and base < m.
-Nat powm(View base, View e, View m, const Tuning &t = kDefaultTuning);
+Nat powm(View base, View e, View m, const Tuning &t = default_tuning());
 
 // Digits of a in radix 2..36, most significant first, "0" for zero.
-std::string to_digits(View a, unsigned radix, const Tuning &t = kDefaultTuning);
+std::string to_digits(View a, unsigned radix, const Tuning &t = default_tuning());
 // The first `count` digits of a (all of them when it has fewer), and the
 // number of digits of a, without producing the others.
 struct LeadingDigits {
@@ -82,10 +82,10 @@ struct LeadingDigits {
     uint64_t total;
 };
 LeadingDigits leading_digits(View a, unsigned radix, size_t count,
-                             const Tuning &t = kDefaultTuning);
+                             const Tuning &t = default_tuning());
 // The sum of values[i] * radix^(count-1-i) for radix >= 2 and digit values
 // below 36 (they may exceed the radix).
 Nat from_digits(const uint8_t *values, size_t count, unsigned radix,
-                const Tuning &t = kDefaultTuning);
+                const Tuning &t = default_tuning());
 
 } // namespace karvo::kernel

@@ -58,7 +58,7 @@ const Path kPaths[] = {
     {"ntt", {1, 1, 1, 1, 1, 1, 4, 2, 2}, false},
     {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
     {"mixed with toom4", with_toom4({4, 9, 70, 5, 11, 80, 6, 3, 3}, 20, 25), true},
-    {"default", kDefaultTuning, true},
+    {"default", default_tuning(), true},
 };
 
 class Mpz {
@@ -421,7 +421,7 @@ TEST(Kernel, PowerRootFactorialGcdAndModularPowerMatchGmp) {
 // would show.
 TEST(Kernel, RootsMatchGmpOnEveryPath) {
     Random rnd;
-    Tuning newton = kDefaultTuning, recursive = kDefaultTuning, crossover = kDefaultTuning;
+    Tuning newton = default_tuning(), recursive = default_tuning(), crossover = default_tuning();
     newton.root_newton = newton.sqrt_newton = 0;
     recursive.root_newton = recursive.sqrt_newton = kNever;
     crossover.root_newton = crossover.sqrt_newton = 3;
@@ -502,7 +502,7 @@ TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
 
 // The extended gcd must reproduce the cofactors of the textbook extended
 // Euclidean algorithm, run here on GMP integers, exactly.
-void check_textbook(const Nat &a, const Nat &b, const Tuning &tuning = kDefaultTuning) {
+void check_textbook(const Nat &a, const Nat &b, const Tuning &tuning = default_tuning()) {
     Mpz r0(a), r1(b), s0, s1, t0, t1, q, tmp;
     mpz_set_ui(s0, 1);
     mpz_set_ui(t1, 1);
@@ -573,7 +573,7 @@ TEST(Kernel, HalfGcdKeepsTheTextbookCofactors) {
         }
     }
     // Across the default crossover, and a large quotient above it.
-    const size_t h = kDefaultTuning.hgcd;
+    const size_t h = default_tuning().hgcd;
     for (size_t an : {h - 1, h, h + 1, 2 * h + 100}) {
         check_textbook(rnd.number(an), rnd.number(an - 1));
         check_textbook(rnd.number(an), rnd.number(an / 2 + 3));

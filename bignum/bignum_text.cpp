@@ -14,7 +14,7 @@ using namespace karvo;
 
 extern "C" {
 
-const char *BIGNUM_BASE_CHAR = "0123456789abcdefghijklmnopqrstuvwxyz";
+const char *BIGNUM_BASE_CHAR = kernel::kDigitAlphabet;
 
 // The digit value of every byte: "0"-"9" and "a"-"z"; everything else is 0.
 // clang-format off
@@ -42,8 +42,6 @@ const uint8_t BIGNUM_BASE_CHAR_INV[256] = {
 
 namespace {
 
-constexpr char kernel_alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
 // Writes a number of k digits, of which `digits` are the leading ones (all of
 // them when they fit), into buf of len bytes: in full when they fit in len - 1
 // characters, else as the leading digits cut (not rounded) before the suffix
@@ -60,7 +58,7 @@ void write_display_form(const std::string &digits, uint64_t k, int32_t len, char
     const size_t room = size_t(len) - 1;
     if (k <= room) {
         // The kernel's digits are already in the default alphabet.
-        if (std::strncmp(alphabet, kernel_alphabet, 36) == 0)
+        if (std::strncmp(alphabet, kernel::kDigitAlphabet, 36) == 0)
             std::memcpy(buf, digits.data(), k);
         else
             for (size_t i = 0; i < k; ++i)

@@ -13,6 +13,20 @@ using Limb = uint64_t;
 using DLimb = unsigned __int128;
 constexpr unsigned kLimbBits = 64;
 
+// The digits of radices up to 36, as the kernels write them.
+inline constexpr char kDigitAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+// m^-1 mod 2^64 for odd m: Newton's iteration, each step doubling the bits
+// that are right (m is its own inverse modulo 8).
+constexpr Limb inverse_mod_limb(Limb m) {
+    Limb inverse = m;
+    for (int i = 0; i < 5; ++i)
+        inverse *= 2 - m * inverse;
+    return inverse;
+}
+static_assert(inverse_mod_limb(0x3fff300000001ull) * 0x3fff300000001ull == 1);
+static_assert(inverse_mod_limb(~Limb(0)) * ~Limb(0) == 1);
+
 // Length of a without its top zero limbs.
 inline size_t normalized_size(const Limb *a, size_t n) {
     while (n > 0 && a[n - 1] == 0)

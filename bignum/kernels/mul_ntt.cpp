@@ -311,7 +311,7 @@ class Transform {
             ntt::ifma::normalize(f_.p(), x, plan_.n);
     }
     void vector_pointwise(Limb *x, const Limb *y) const {
-        ntt::ifma::pointwise(f_.p(), x, y, plan_.n);
+        ntt::ifma::pointwise(f_.p(), f_.neg_inverse(), x, y, plan_.n);
     }
 #else
     // Never chosen: no vector prime set without the vector build.

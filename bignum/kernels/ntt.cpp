@@ -12,10 +12,7 @@
 namespace karvo::kernel::ntt {
 
 Field::Field(Limb p, Limb generator) : p_(p), generator_(generator) {
-    Limb inv = p; // Newton's iteration for p^-1 mod 2^64
-    for (int i = 0; i < 6; ++i)
-        inv *= 2 - p * inv;
-    neg_inv_ = ~inv + 1;
+    neg_inv_ = ~inverse_mod_limb(p) + 1;
     const Limb r = Limb((DLimb(1) << 64) % p);
     r2_ = Limb(DLimb(r) * r % p);
 }

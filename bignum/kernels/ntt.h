@@ -18,6 +18,7 @@ class Field {
     Field() = default;
     Field(Limb p, Limb generator);
     Limb p() const { return p_; }
+    Limb neg_inverse() const { return neg_inv_; } // -p^-1 mod 2^64
     // t / R mod p in [0, 2p) for t < p R.
     Limb reduce_lazy(DLimb t) const {
         const Limb m = Limb(t) * neg_inv_;
@@ -150,8 +151,8 @@ void radix3_inverse(Limb p, Limb *x, size_t m, const Radix3View &t);
 // Values below 4p to below p; n a multiple of 8.
 void normalize(Limb p, Limb *x, size_t n);
 // x = x y 2^-52 mod p, below 2p, for x and y below 2p (y may be x); n a
-// multiple of 8.
-void pointwise(Limb p, Limb *x, const Limb *y, size_t n);
+// multiple of 8. neg_inverse is -p^-1 mod 2^64 (Field::neg_inverse()).
+void pointwise(Limb p, Limb neg_inverse, Limb *x, const Limb *y, size_t n);
 // Garner's step for four or five primes: the mixed-radix digits v_k = t_k
 // scale_k - sum over j < k of v_j weight_kj, mod p_k (the constants plain
 // residues with 52-bit Shoup quotients), then c = sum of v_k prefix_k,

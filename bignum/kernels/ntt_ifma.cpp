@@ -200,12 +200,9 @@ void normalize(Limb p, Limb *x, size_t n) {
 
 // Montgomery's product with R = 2^52: t = x y, m = t (-1/p) mod 2^52, and
 // (t + m p) / 2^52, which is below 2p for x y < 2^52 p.
-void pointwise(Limb p, Limb *x, const Limb *y, size_t n) {
+void pointwise(Limb p, Limb neg_inverse, Limb *x, const Limb *y, size_t n) {
     const Constants c = constants(p);
-    Limb inv = p; // p^-1 mod 2^64 by Newton's iteration
-    for (int i = 0; i < 6; ++i)
-        inv *= 2 - p * inv;
-    const __m512i neg_inv = _mm512_set1_epi64((long long)((~inv + 1) & ((Limb(1) << 52) - 1)));
+    const __m512i neg_inv = _mm512_set1_epi64((long long)(neg_inverse & ((Limb(1) << 52) - 1)));
     const __m512i zero = _mm512_setzero_si512();
     for (size_t j = 0; j < n; j += 8) {
         const __m512i a = load(x + j), b = load(y + j);

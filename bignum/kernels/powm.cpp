@@ -19,10 +19,7 @@ namespace {
 class Montgomery {
   public:
     Montgomery(const Nat &m, const Tuning &t) : m_(m), n_(m.size()), t_(t), scratch_(2 * n_ + 1) {
-        Limb inv = m[0]; // Newton's iteration for m^-1 mod B
-        for (int i = 0; i < 6; ++i)
-            inv *= 2 - m[0] * inv;
-        neg_inv_ = ~inv + 1;
+        neg_inv_ = ~inverse_mod_limb(m[0]) + 1;
     }
     // x R mod m for x < m.
     Nat to(const Nat &x) const {

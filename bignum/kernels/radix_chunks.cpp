@@ -12,8 +12,6 @@ namespace karvo::kernel {
 
 namespace {
 
-constexpr char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
 // "00" to "99": two decimal digits per lookup.
 constexpr auto kPairs = [] {
     std::array<char, 200> p{};
@@ -64,13 +62,13 @@ template <unsigned R> void write_chunk(Limb v, char *end) {
         }();
         Limb high = v / split, low = v % split;
         for (unsigned i = 0; i < half; ++i) {
-            end[-1 - int(i)] = kAlphabet[low % R];
+            end[-1 - int(i)] = kDigitAlphabet[low % R];
             low /= R;
-            end[-1 - int(half + i)] = kAlphabet[high % R];
+            end[-1 - int(half + i)] = kDigitAlphabet[high % R];
             high /= R;
         }
         if constexpr (digits % 2 != 0)
-            end[-int(digits)] = kAlphabet[high];
+            end[-int(digits)] = kDigitAlphabet[high];
     }
 }
 

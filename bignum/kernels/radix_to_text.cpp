@@ -19,8 +19,6 @@ namespace karvo::kernel {
 
 namespace {
 
-constexpr char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
 class Converter {
   public:
     // For numbers of at most `chunks` chunks.
@@ -142,11 +140,11 @@ std::string power_of_two_digits(View a, unsigned b) {
         const size_t head = count - (a.size() - 1) * per_limb; // digits in the top limb
         char *p = out.data();
         for (size_t i = head; i-- > 0;)
-            *p++ = kAlphabet[(a.back() >> (i * b)) & mask];
+            *p++ = kDigitAlphabet[(a.back() >> (i * b)) & mask];
         for (size_t k = a.size() - 1; k-- > 0;) {
             const Limb v = a[k];
             for (size_t i = per_limb; i-- > 0;)
-                *p++ = kAlphabet[(v >> (i * b)) & mask];
+                *p++ = kDigitAlphabet[(v >> (i * b)) & mask];
         }
         return out;
     }
@@ -156,7 +154,7 @@ std::string power_of_two_digits(View a, unsigned b) {
         Limb v = a[limb] >> shift;
         if (shift + b > kLimbBits && limb + 1 < a.size())
             v |= a[limb + 1] << (kLimbBits - shift);
-        out[i] = kAlphabet[v & mask];
+        out[i] = kDigitAlphabet[v & mask];
     }
     return out;
 }

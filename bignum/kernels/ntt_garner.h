@@ -1,0 +1,202 @@
+// From the residues of the coefficients modulo each prime back to the
+// product: Garner's mixed-radix digits, the coefficients, and their sum at
+// each coefficient's bit position.
+#pragma once
+
+#include <array>
+#include <tuple>
+#include <utility>
+
+#include "kernels/ntt.h"
+#include "kernels/ntt_plan.h"
+
+namespace karvo::kernel::ntt {
+
+// Garner's algorithm: from the residues of a coefficient c, the mixed-radix
+// digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
+// residues come as t_k = n c R^-2 2^-s mod p_k, 2^-s the pointwise product's
+// factor; the constants take the factor out.
+class Garner {
+  public:
+    Garner(const PrimeSet &set, size_t n, unsigned pointwise_bits) : count_(set.count) {
+        for (size_t k = 0; k < count_; ++k)
+            fields_[k] = Field(set.primes[k], set.generators[k]);
+        prefix_[0] = {1, 0, 0, 0};
+        for (size_t k = 1; k < count_; ++k) {
+            // prefix_[k] = p_0 ... p_(k-1), at most four limbs.
+            Limb carry = 0;
+            for (size_t l = 0; l < 4; ++l) {
+                const DLimb t = DLimb(prefix_[k - 1][l]) * set.primes[k - 1] + carry;
+                prefix_[k][l] = Limb(t);
+                carry = Limb(t >> 64);
+            }
+        }
+        for (size_t k = 0; k < count_; ++k) {
+            const Field &f = fields_[k];
+            // A Montgomery product by R^3 2^s / n turns t_k into c mod p_k.
+            Limb unscale = 1;
+            for (int i = 0; i < 3; ++i)
+                unscale = f.to(unscale);
+            const Limb two_s = f.to(Limb(1) << (pointwise_bits - 1)); // 2^(s-1), doubled below
+            unscale = f.mul(f.mul(unscale, f.add(two_s, two_s)), f.inverse(f.to(n)));
+            Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k, Montgomery form
+            std::array<Limb, kMaxPrimes> weight{};
+            for (size_t j = 0; j < k; ++j) {
+                weight[j] = product;
+                product = f.mul(product, f.to(set.primes[j]));
+            }
+            // v_k = (c - sum of v_j p_0 ... p_(j-1)) / (p_0 ... p_(k-1)) mod p_k.
+            const Limb inverse = f.inverse(product);
+            scale_[k] = f.mul(unscale, inverse);
+            for (size_t j = 0; j < k; ++j)
+                weight_[k][j] = f.mul(weight[j], inverse);
+        }
+    }
+
+    // The digits v_k (each below its prime) of the coefficient whose residues
+    // are t_k, each below its prime.
+    template <size_t Count> void digits(const Limb *t, Limb *v) const {
+        for (size_t k = 0; k < Count; ++k) {
+            const Field &f = fields_[k];
+            // A Montgomery product takes any v_j < 2^62.
+            Limb sum = 0;
+            for (size_t j = 0; j < k; ++j)
+                sum = f.add(sum, f.mul(v[j], weight_[k][j]));
+            v[k] = f.sub(f.mul(t[k], scale_[k]), sum);
+        }
+    }
+
+    // c (four limbs, as c < 2^250) from its digits: p_0 ... p_(k-1) has at
+    // most k limbs.
+    template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
+        std::array<Limb, 4> c{v[0], 0, 0, 0};
+        for (size_t k = 1; k < Count; ++k) {
+            Limb carry = 0;
+            for (size_t l = 0; l < k && l < 4; ++l) {
+                const DLimb x = DLimb(v[k]) * prefix_[k][l] + c[l] + carry;
+                c[l] = Limb(x);
+                carry = Limb(x >> 64);
+            }
+            for (size_t l = k; l < 4 && carry != 0; ++l) {
+                const DLimb x = DLimb(c[l]) + carry;
+                c[l] = Limb(x);
+                carry = Limb(x >> 64);
+            }
+        }
+        return c;
+    }
+
+#ifdef KARVO_NTT_AVX2
+    // The constants for residues that lack the pointwise product's R^-1 (as
+    // the double transforms leave them), as doubles within p/2 of zero.
+    ntt::avx2::GarnerDoubles double_constants() const {
+        ntt::avx2::GarnerDoubles g{};
+        g.count = count_;
+        for (size_t k = 0; k < count_; ++k) {
+            const Field &f = fields_[k];
+            auto as_double = [&](Limb plain) {
+                return plain > f.p() / 2 ? double(plain) - double(f.p()) : double(plain);
+            };
+            g.p[k] = double(f.p());
+            g.scale[k] = as_double(f.reduce(f.reduce(scale_[k])));
+            for (size_t j = 0; j < k; ++j)
+                g.weight[k][j] = as_double(f.reduce(weight_[k][j]));
+        }
+        return g;
+    }
+
+#endif
+    // The same constants as plain residues with 52-bit Shoup quotients.
+    ntt::ifma::GarnerConstants vector_constants() const {
+        ntt::ifma::GarnerConstants g{};
+        g.count = count_;
+        for (size_t k = 0; k < count_; ++k) {
+            const Field &f = fields_[k];
+            auto plain = [&](Limb montgomery) {
+                const Limb x = f.reduce(montgomery);
+                return std::pair{x, ntt::ShoupQuotient(f.p(), 52)(x)};
+            };
+            g.p[k] = f.p();
+            std::tie(g.scale[k], g.scale_shoup[k]) = plain(scale_[k]);
+            for (size_t j = 0; j < k; ++j)
+                std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(weight_[k][j]);
+            // prefix_[k] (below 2^200) cut into 52-bit limbs.
+            for (size_t l = 0; l < 4; ++l) {
+                const size_t bit = 52 * l, limb = bit / 64, shift = bit % 64;
+                Limb x = prefix_[k][limb] >> shift;
+                if (shift > 12 && limb + 1 < 4)
+                    x |= prefix_[k][limb + 1] << (64 - shift);
+                g.prefix[k][l] = x & ((Limb(1) << 52) - 1);
+            }
+        }
+        return g;
+    }
+
+  private:
+    size_t count_;
+    std::array<Field, kMaxPrimes> fields_;
+    std::array<std::array<Limb, 4>, kMaxPrimes> prefix_{};
+    std::array<std::array<Limb, kMaxPrimes>, kMaxPrimes> weight_{};
+    std::array<Limb, kMaxPrimes> scale_{};
+};
+
+// The product's limbs, written from the bottom: each coefficient is added at
+// its bit position into a window of six limbs, and the limbs below the next
+// coefficient's position are final and leave the window. The window is six
+// named limbs so that it stays in registers.
+class Accumulator {
+  public:
+    Accumulator(Limb *r, size_t rn) : r_(r), rn_(rn) {}
+
+    // Adds c at bit position `bit`, which never decreases from call to call.
+    void add(const std::array<Limb, 4> &c, uint64_t bit) {
+        while (64 * (base_ + 1) <= bit)
+            emit();
+        const unsigned shift = unsigned(bit - 64 * base_);
+        Limb w0 = c[0], w1 = c[1], w2 = c[2], w3 = c[3], w4 = 0;
+        if (shift != 0) {
+            w4 = c[3] >> (64 - shift);
+            w3 = (c[3] << shift) | (c[2] >> (64 - shift));
+            w2 = (c[2] << shift) | (c[1] >> (64 - shift));
+            w1 = (c[1] << shift) | (c[0] >> (64 - shift));
+            w0 = c[0] << shift;
+        }
+        DLimb x = DLimb(l0_) + w0;
+        l0_ = Limb(x);
+        x = DLimb(l1_) + w1 + Limb(x >> 64);
+        l1_ = Limb(x);
+        x = DLimb(l2_) + w2 + Limb(x >> 64);
+        l2_ = Limb(x);
+        x = DLimb(l3_) + w3 + Limb(x >> 64);
+        l3_ = Limb(x);
+        x = DLimb(l4_) + w4 + Limb(x >> 64);
+        l4_ = Limb(x);
+        l5_ += Limb(x >> 64);
+    }
+
+    // Writes what remains, up to the product's length.
+    void finish() {
+        while (base_ < rn_)
+            emit();
+    }
+
+  private:
+    void emit() {
+        if (base_ < rn_)
+            r_[base_] = l0_;
+        ++base_;
+        l0_ = l1_;
+        l1_ = l2_;
+        l2_ = l3_;
+        l3_ = l4_;
+        l4_ = l5_;
+        l5_ = 0;
+    }
+
+    Limb *r_;
+    size_t rn_;
+    size_t base_ = 0; // the limb of r that l0_ holds
+    Limb l0_ = 0, l1_ = 0, l2_ = 0, l3_ = 0, l4_ = 0, l5_ = 0;
+};
+
+} // namespace karvo::kernel::ntt

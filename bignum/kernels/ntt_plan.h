@@ -1,0 +1,95 @@
+// The shape of a product by number-theoretic transforms: the prime sets, the
+// choice of length and coefficient size, and the operands cut into
+// coefficients and reduced modulo a prime.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "kernels/ntt.h"
+
+namespace karvo::kernel::ntt {
+
+constexpr size_t kMaxPrimes = 5;
+
+// The bits of the primes' product less one: the product exceeds 2^that.
+constexpr unsigned product_bits(const std::array<Limb, kMaxPrimes> &primes, size_t count) {
+    std::array<Limb, kMaxPrimes + 1> product{1};
+    for (size_t k = 0; k < count; ++k) {
+        Limb carry = 0;
+        for (Limb &limb : product) {
+            const DLimb t = DLimb(limb) * primes[k] + carry;
+            limb = Limb(t);
+            carry = Limb(t >> 64);
+        }
+    }
+    size_t top = product.size();
+    while (product[top - 1] == 0)
+        --top;
+    return unsigned(64 * (top - 1) + std::bit_width(product[top - 1]) - 1);
+}
+
+struct PrimeSet {
+    size_t count;
+    std::array<Limb, kMaxPrimes> primes, generators;
+    bool vector; // primes below 2^50: transforms with AVX-512 IFMA or AVX2 doubles
+    unsigned usable_bits = product_bits(primes, count); // the product exceeds 2^usable_bits
+};
+
+inline constexpr PrimeSet kScalarPrimes{
+    3, {0x3fffffb400000001ull, 0x3fffff5d00000001ull, 0x3fffff3000000001ull}, {19, 5, 5}, false};
+// Four primes, or five when the wider coefficients they allow save points.
+inline constexpr PrimeSet kVectorPrimes[2] = {
+    {4,
+     {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull},
+     {5, 7, 11, 7},
+     true},
+    {5,
+     {0x3fff300000001ull, 0x3ffed00000001ull, 0x3ffe880000001ull, 0x3ffe1c0000001ull,
+      0x3ffc480000001ull},
+     {5, 7, 11, 7, 5},
+     true}};
+static_assert(kScalarPrimes.usable_bits == 185 && kVectorPrimes[0].usable_bits == 199 &&
+              kVectorPrimes[1].usable_bits == 249);
+// Pieces of up to 112 bits are below p 2^64 for either set, as a Montgomery
+// reduction needs; the primes' product bounds them well before that.
+constexpr unsigned kMaxCoefficientBits = 112;
+
+// The shape of one product: n = 2^k or 3 2^k points of `bits` bits each.
+struct Plan {
+    size_t n, m; // points, and the power-of-two length of each sub-transform
+    bool radix3;
+    unsigned bits;
+};
+
+// The shortest transform the product fits, with the widest coefficients it
+// allows: (an + bn) limbs cut into b-bit pieces, sum of pieces - 1 <= n.
+Plan make_plan(size_t an, size_t bn, unsigned usable_bits);
+
+// Coefficient i of a: bits [i b, i b + b), as two limbs (value lo + hi 2^64).
+struct Piece {
+    Limb lo, hi;
+};
+// The coefficients of a, cut once for all the primes.
+std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b);
+
+// The points for one prime: residues times R^-1 (a Montgomery reduction of
+// the piece, below p 2^64), zero padded to n.
+void load_residues(const Field &f, const std::vector<Piece> &pieces, Limb *x, size_t n);
+
+// Whether a transform of this plan runs on vector instructions: the primes
+// are the vector set and each power-of-two piece fills whole registers.
+inline bool runs_vector(const PrimeSet &set, const Plan &plan) {
+    return set.vector && plan.m >= 16;
+}
+
+#ifdef KARVO_NTT_AVX2
+// r (rn limbs) = the product of the pieces (b null: of a with itself), with
+// transforms in double precision (mul_ntt_double.cpp); `count` coefficients.
+void double_product(Limb *r, size_t rn, size_t count, const PrimeSet &set, const Plan &plan,
+                    const std::vector<Piece> &a, const std::vector<Piece> *b);
+#endif
+
+} // namespace karvo::kernel::ntt

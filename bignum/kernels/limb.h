@@ -34,6 +34,13 @@ inline size_t normalized_size(const Limb *a, size_t n) {
     return n;
 }
 
+// The least sizes the algorithms work at, whatever the crossovers: Toom-3
+// and Toom-4 need a non-empty top piece (at 4 limbs Toom-3 would have none,
+// so Karatsuba serves there).
+constexpr size_t kMinKaratsuba = 2;
+constexpr size_t kMinToom3 = 5;
+constexpr size_t kMinToom4 = 13;
+
 // Crossovers between algorithms, in limbs, tuned from bench/. The kernels take
 // them as an argument so that tests can force every path at small sizes.
 struct Tuning {

@@ -16,48 +16,76 @@ using Scratch = ScratchBuffer<1024>;
 
 } // namespace
 
-// Toom-3 and Toom-4 need a non-empty top piece: at 4 limbs Toom-3 would have
-// none, so Karatsuba serves there, and Toom-3 below 13 limbs.
+// The size bounds first, then the crossovers; the transform takes any size
+// from Karatsuba's crossover on.
+MulAlgorithm choose_mul(size_t n, size_t karatsuba, size_t toom3, size_t toom4, size_t ntt) {
+    if (n < karatsuba || n < kMinKaratsuba)
+        return MulAlgorithm::basecase;
+    if (n < toom3 || n < 3)
+        return MulAlgorithm::karatsuba;
+    if (n >= ntt)
+        return MulAlgorithm::ntt;
+    if (n < kMinToom3)
+        return MulAlgorithm::karatsuba;
+    if (n < toom4 || n < kMinToom4)
+        return MulAlgorithm::toom3;
+    return MulAlgorithm::toom4;
+}
+
+MulAlgorithm choose_mul(size_t n, const Tuning &t) {
+    return choose_mul(n, t.karatsuba, t.toom3, t.toom4, t.ntt);
+}
+
+MulAlgorithm choose_sqr(size_t n, const Tuning &t) {
+    return choose_mul(n, t.sqr_karatsuba, t.sqr_toom3, t.sqr_toom4, t.sqr_ntt);
+}
+
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {
-    if (n < t.karatsuba || n < 2)
-        mul_basecase(r, a, n, b, n);
-    else if (n < t.toom3 || n < 3)
-        mul_karatsuba(r, a, b, n, t, scratch);
-    else if (n >= t.ntt)
-        mul_ntt(r, a, n, b, n);
-    else if (n < 5)
-        mul_karatsuba(r, a, b, n, t, scratch);
-    else if (n < t.toom4 || n < 13)
-        mul_toom3(r, a, b, n, t, scratch);
-    else
-        mul_toom4(r, a, b, n, t, scratch);
+    switch (choose_mul(n, t)) {
+    case MulAlgorithm::basecase:
+        return mul_basecase(r, a, n, b, n);
+    case MulAlgorithm::karatsuba:
+        return mul_karatsuba(r, a, b, n, t, scratch);
+    case MulAlgorithm::toom3:
+        return mul_toom3(r, a, b, n, t, scratch);
+    case MulAlgorithm::toom4:
+        return mul_toom4(r, a, b, n, t, scratch);
+    case MulAlgorithm::ntt:
+        return mul_ntt(r, a, n, b, n);
+    }
 }
 
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
-    if (n < t.sqr_karatsuba || n < 2)
-        sqr_basecase(r, a, n);
-    else if (n < t.sqr_toom3 || n < 3)
-        sqr_karatsuba(r, a, n, t, scratch);
-    else if (n >= t.sqr_ntt)
-        sqr_ntt(r, a, n);
-    else if (n < 5)
-        sqr_karatsuba(r, a, n, t, scratch);
-    else if (n < t.sqr_toom4 || n < 13)
-        sqr_toom3(r, a, n, t, scratch);
-    else
-        sqr_toom4(r, a, n, t, scratch);
+    switch (choose_sqr(n, t)) {
+    case MulAlgorithm::basecase:
+        return sqr_basecase(r, a, n);
+    case MulAlgorithm::karatsuba:
+        return sqr_karatsuba(r, a, n, t, scratch);
+    case MulAlgorithm::toom3:
+        return sqr_toom3(r, a, n, t, scratch);
+    case MulAlgorithm::toom4:
+        return sqr_toom4(r, a, n, t, scratch);
+    case MulAlgorithm::ntt:
+        return sqr_ntt(r, a, n);
+    }
 }
 
-// The scratch is left out where schoolbook or the transform does the whole product.
+namespace {
+
+// Only the recursive algorithms take scratch.
+bool recursive(MulAlgorithm algorithm) {
+    return algorithm != MulAlgorithm::basecase && algorithm != MulAlgorithm::ntt;
+}
+
+} // namespace
+
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t) {
-    const bool recursive = n >= t.karatsuba && !(n >= t.toom3 && n >= 3 && n >= t.ntt);
-    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
+    Scratch scratch(recursive(choose_mul(n, t)) ? mul_scratch_size(n) : 0);
     mul_n(r, a, b, n, t, scratch.data());
 }
 
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t) {
-    const bool recursive = n >= t.sqr_karatsuba && !(n >= t.sqr_toom3 && n >= 3 && n >= t.sqr_ntt);
-    Scratch scratch(recursive ? mul_scratch_size(n) : 0);
+    Scratch scratch(recursive(choose_sqr(n, t)) ? mul_scratch_size(n) : 0);
     sqr(r, a, n, t, scratch.data());
 }
 

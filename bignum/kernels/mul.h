@@ -14,6 +14,12 @@ void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t = de
 // r = a * a for n >= 1; r has 2n limbs and does not overlap a.
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t = default_tuning());
 
+// The algorithm for an n-limb product or square under t: the one the
+// dispatch runs and the one whose scratch it sizes.
+enum class MulAlgorithm { basecase, karatsuba, toom3, toom4, ntt };
+MulAlgorithm choose_mul(size_t n, const Tuning &t);
+MulAlgorithm choose_sqr(size_t n, const Tuning &t);
+
 // Working space for the recursive algorithms at n limbs, their recursion
 // included, whatever the Tuning. Each level takes at most 15 (n / 4 + 2)
 // limbs and recurses on at most n / 3 + 2, so 6n covers every level from
@@ -28,13 +34,13 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
 // The algorithms themselves, each for balanced n-limb operands.
 void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
 void sqr_basecase(Limb *r, const Limb *a, size_t n);
-// n >= 2.
+// n >= kMinKaratsuba.
 void mul_karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr_karatsuba(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
-// n >= 5, so that the top piece is not empty.
+// n >= kMinToom3, so that the top piece is not empty.
 void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
-// n >= 13, likewise.
+// n >= kMinToom4, likewise.
 void mul_toom4(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr_toom4(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
 // Any lengths an >= bn >= 1, r of an + bn limbs. The transforms use vector

@@ -1,5 +1,6 @@
 // KarvoGui: a reverse-Polish calculator for integers of any size.
 #include <QApplication>
+#include <QIcon>
 
 #include "MainController.h"
 
@@ -9,6 +10,9 @@ int main(int argc, char *argv[]) {
     QApplication::setOrganizationName("Karvo");
     QApplication::setApplicationName("KarvoGui");
     QApplication::setApplicationVersion(KARVO_VERSION);
+    // The menu entry's name, so that desktops match the window to it.
+    QGuiApplication::setDesktopFileName("karvo-calculator");
+    QApplication::setWindowIcon(QIcon(":/karvo/icon.png"));
     MainController window;
     window.show();
     return QApplication::exec();

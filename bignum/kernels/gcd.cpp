@@ -1,10 +1,10 @@
 // Greatest common divisor along Euclid's sequence. Below Tuning::hgcd limbs,
 // Lehmer's algorithm (Knuth, TAOCP 4.5.2, L): the quotients of many steps are
-// found from the leading 126 bits alone and applied to the full numbers at
+// found from the leading 128 bits alone and applied to the full numbers at
 // once as a 2x2 matrix of single-limb cofactors; a full division step is
-// taken when the leading bits decide nothing or the lengths differ. Above it,
-// the half-gcd (hgcd.cpp) halves the numbers at a time. The extended gcd
-// records the steps and reads both cofactors off their product.
+// taken when the leading bits decide nothing. Above it, the half-gcd
+// (hgcd.cpp) halves the numbers at a time. The extended gcd records the steps
+// and reads both cofactors off their product.
 #include <algorithm>
 #include <bit>
 #include <utility>
@@ -19,93 +19,127 @@ namespace karvo::kernel {
 
 namespace {
 
-// The leading 126 bits of u, and those of v at the same position (u has at
-// least three limbs): room for the cofactors' additions in signed 128 bits.
-std::pair<SLimb2, SLimb2> leading_bits(const Nat &u, const Nat &v) {
-    const size_t n = u.size();
-    const unsigned s = unsigned(std::countl_zero(u[n - 1]));
-    auto at = [&](const Nat &x, size_t i) { return i < x.size() ? x[i] : Limb(0); };
-    auto top = [&](const Nat &x) {
-        DLimb hi = (DLimb(at(x, n - 1)) << kLimbBits) | at(x, n - 2);
-        if (s != 0)
-            hi = (hi << s) | (at(x, n - 3) >> (kLimbBits - s));
-        return SLimb2(hi >> 2);
-    };
-    return {top(u), top(v)};
+// Euclid on (x, y), x >= y, each approximating a number to be reduced with an
+// error of (-e w, (1 + e) w) (w a power of two): a step is taken while the
+// numbers after it provably stay in order and positive, the second above
+// f w. The matrix's entries at the end are below 2^32 when e is 0.
+//
+// After steps with matrix N the numbers are w (x', y') + N^-1 (errors), and
+// for errors in (-e w, (1 + e) w) the second entry of N^-1 (errors) is below
+// (1 + 2e) n00 w in size, the difference of the two entries below
+// (1 + 2e) (n00 + n01) w (the entries of N fall along its rows and columns).
+// So y' >= (1 + 2e) n00 + f and x' - y' >= (1 + 2e) (n00 + n01) keep them in
+// order (Jebelean's condition); then they are true Euclid steps.
+template <unsigned E> Matrix euclid_steps(Limb x, Limb y, Limb f) {
+    constexpr Limb c = 1 + 2 * E;
+    Limb n00 = 1, n01 = 0, n10 = 0, n11 = 1;
+    bool odd = false;
+    while (y != 0) {
+        // A division every step: the quotients vary too much for branches on
+        // their size to be predicted, and a misprediction costs more.
+        const Limb q = x / y, r = x - q * y;
+        const DLimb next00 = DLimb(q) * n00 + n01;
+        if (r < f || DLimb(r - f) < c * next00 || DLimb(y - r) < c * (next00 + n00))
+            break;
+        const Limb next10 = q * n10 + n11;
+        n01 = std::exchange(n00, Limb(next00));
+        n11 = std::exchange(n10, next10);
+        x = std::exchange(y, r);
+        odd = !odd;
+    }
+    return {{{n00, n01}, {n10, n11}}, odd};
 }
+
+// 2^p as the unit f of euclid_steps, or 0 when it does not fit.
+Limb unit(uint64_t p) { return p < kLimbBits ? Limb(1) << p : 0; }
 
 } // namespace
 
-// Knuth's step L2-L3: the cofactors of the Euclid steps that the leading bits
-// of u >= v determine, kept below 2^63 so that they fit a limb. B == 0 means
-// none: a full division step is needed. The true new v lies above
-// (y + min(C, D)) 2^(bit_length(u) - 126), which is what the floor bounds.
-Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor) {
-    constexpr SLimb2 kBound = SLimb2(1) << 63;
-    Matrix m;
-    if (u.size() <= 2 || u.size() != v.size())
-        return m;
-    auto [x, y] = leading_bits(u, v);
-    while (true) {
-        // The quotient must be that of both x + A by y + C and x + B by y + D.
-        const SLimb2 num = x + m.A, den = y + m.C, other_den = y + m.D;
-        if (num < 0 || den <= 0 || other_den <= 0)
-            break;
-        // Mostly small: a few subtractions instead of a division.
-        SLimb2 q = 0, r = num;
-        for (; q < 3 && r >= den; ++q)
-            r -= den;
-        if (r >= den) {
-            const SLimb2 more = r / den;
-            q += more;
-            r -= more * den;
-        }
-        if (q == 0 || q >= kBound)
-            break;
-        // (x + B) - q (y + D), from r without a second division.
-        const SLimb2 other_r = r + (m.B - m.A) - q * (m.D - m.C);
-        if (other_r < 0 || other_r >= other_den)
-            break;
-        const SLimb2 next_c = m.A - q * m.C, next_d = m.B - q * m.D;
-        if (next_c >= kBound || next_c <= -kBound || next_d >= kBound || next_d <= -kBound)
-            break;
-        const SLimb2 next_y = x - q * y;
-        if (next_y + std::min(next_c, next_d) < floor)
-            break;
-        m.A = std::exchange(m.C, next_c);
-        m.B = std::exchange(m.D, next_d);
-        x = std::exchange(y, next_y);
+// In two rounds of single-limb Euclid, GMP's hgcd2 in spirit. The leading
+// 128 bits (x, y) of u and v, x with its top bit set, stand for u = 2^k x + u0
+// and v = 2^k y + v0, u0, v0 < 2^k. The first round works on their top limbs,
+// whose errors are below w = 2^(k+64), and yields M1 with entries below 2^32.
+// Then (x1, y1) = M1^-1 (x, y) exactly, and M1^-1 (u, v) = 2^k (x1, y1) +
+// M1^-1 (u0, v0), the last entry below 2^k m00 in size: with x1's top limb
+// taken from bit j on, the errors lie in (-w, 2w) for w = 2^(k+j) while
+// m00 <= 2^j. The second round works on those top limbs; keeping its second
+// number above 2^(64-j) keeps v' above 2^(k+64), so that u >= m00 u' > m00 v'
+// bounds the product's entries by 2^64. Both rounds keep v' above 2^floor.
+Matrix lehmer_matrix(const Nat &u, const Nat &v, uint64_t floor) {
+    Matrix none;
+    const size_t n = u.size();
+    if (n < 3 || v.size() + 1 < n)
+        return none;
+    const unsigned z = unsigned(std::countl_zero(u[n - 1]));
+    const uint64_t k = uint64_t(n) * kLimbBits - z - 128;
+    auto top = [&](const Nat &w) {
+        auto at = [&](size_t i) { return i < w.size() ? w[i] : Limb(0); };
+        DLimb t = (DLimb(at(n - 1)) << kLimbBits) | at(n - 2);
+        return z == 0 ? t : (t << z) | (at(n - 3) >> (kLimbBits - z));
+    };
+    const DLimb x = top(u), y = top(v);
+    // The unit f for steps at w = 2^(k+shift): none below the floor.
+    auto floor_unit = [&](uint64_t shift, Limb least) -> std::pair<Limb, bool> {
+        if (floor <= k + shift)
+            return {floor == 0 ? least : std::max<Limb>(least, 1), true};
+        const Limb f = unit(floor - k - shift);
+        return {std::max(f, least), f != 0};
+    };
+    const auto [f1, fits1] = floor_unit(kLimbBits, 0);
+    if (!fits1)
+        return none;
+    const Matrix m1 = euclid_steps<0>(Limb(x >> kLimbBits), Limb(y >> kLimbBits), f1);
+    if (m1.identity())
+        return m1;
+    const auto &[a0, a1] = m1.m;
+    DLimb x1 = DLimb(a1[1]) * x - DLimb(a0[1]) * y, y1 = DLimb(a0[0]) * y - DLimb(a1[0]) * x;
+    if (m1.odd) {
+        x1 = -x1;
+        y1 = -y1;
     }
-    return m;
+    const unsigned length = 2 * kLimbBits - unsigned(std::countl_zero(Limb(x1 >> kLimbBits)));
+    if (x1 >> kLimbBits == 0 || length - kLimbBits < std::bit_width(a0[0]))
+        return m1;
+    const unsigned j = length - kLimbBits;
+    const auto [f2, fits2] = floor_unit(j, unit(kLimbBits - j));
+    if (!fits2)
+        return m1;
+    const Matrix m2 = euclid_steps<1>(Limb(x1 >> j), Limb(y1 >> j), f2);
+    if (m2.identity())
+        return m1;
+    const auto &[b0, b1] = m2.m;
+    return {{{a0[0] * b0[0] + a0[1] * b1[0], a0[0] * b0[1] + a0[1] * b1[1]},
+             {a1[0] * b0[0] + a1[1] * b1[0], a1[0] * b0[1] + a1[1] * b1[1]}},
+            m1.odd != m2.odd};
 }
 
-// (u, v) := (A u + B v, C u + D v) for u and v of n limbs, in one pass. Each
-// row has one entry of each sign and a non-negative result, so a row is one
-// product added and one taken away, and the top carry and borrow cancel.
-void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
-    struct Row {
-        Limb plus, minus; // magnitudes of the entries
-        bool u_plus;      // whether u's entry is the non-negative one
-        Limb carry = 0, borrow = 0;
-        Limb step(Limb ui, Limb vi) {
-            const DLimb add = DLimb(u_plus ? ui : vi) * plus + carry;
-            const DLimb sub = DLimb(u_plus ? vi : ui) * minus + borrow;
-            const Limb lo_add = Limb(add), lo_sub = Limb(sub);
-            carry = Limb(add >> kLimbBits);
-            borrow = Limb(sub >> kLimbBits) + Limb(lo_add < lo_sub);
-            return lo_add - lo_sub;
-        }
-    };
-    auto row = [](SLimb2 X, SLimb2 Y) {
-        const bool u_plus = X >= 0 && Y <= 0;
-        return Row{Limb(u_plus ? X : Y), Limb(u_plus ? -Y : -X), u_plus};
-    };
-    Row first = row(m.A, m.B), second = row(m.C, m.D);
-    for (size_t i = 0; i < u.size(); ++i) {
+// M^-1 = +-[[m11, -m01], [-m10, m00]], the sign that of det M: each row has
+// one entry of each sign and a non-negative result, so a row is one product
+// added and one taken away, and the top carry and borrow cancel. Both rows in
+// one pass, the signs fixed at compile time.
+template <bool Odd> void apply_rows(Limb *u, Limb *v, size_t n, const Matrix &m) {
+    // Row i: plus[i] times one number less minus[i] times the other.
+    const Limb plus0 = Odd ? m.m[0][1] : m.m[1][1], minus0 = Odd ? m.m[1][1] : m.m[0][1];
+    const Limb plus1 = Odd ? m.m[1][0] : m.m[0][0], minus1 = Odd ? m.m[0][0] : m.m[1][0];
+    Limb carry0 = 0, borrow0 = 0, carry1 = 0, borrow1 = 0;
+    for (size_t i = 0; i < n; ++i) {
         const Limb ui = u[i], vi = v[i];
-        u[i] = first.step(ui, vi);
-        v[i] = second.step(ui, vi);
+        const DLimb add0 = DLimb(Odd ? vi : ui) * plus0 + carry0;
+        const DLimb sub0 = DLimb(Odd ? ui : vi) * minus0 + borrow0;
+        const DLimb add1 = DLimb(Odd ? ui : vi) * plus1 + carry1;
+        const DLimb sub1 = DLimb(Odd ? vi : ui) * minus1 + borrow1;
+        u[i] = Limb(add0) - Limb(sub0);
+        v[i] = Limb(add1) - Limb(sub1);
+        carry0 = Limb(add0 >> kLimbBits);
+        borrow0 = Limb(sub0 >> kLimbBits) + Limb(Limb(add0) < Limb(sub0));
+        carry1 = Limb(add1 >> kLimbBits);
+        borrow1 = Limb(sub1 >> kLimbBits) + Limb(Limb(add1) < Limb(sub1));
     }
+}
+
+void apply_matrix(Nat &u, Nat &v, const Matrix &m) {
+    v.resize(u.size(), 0);
+    (m.odd ? apply_rows<true> : apply_rows<false>)(u.data(), v.data(), u.size(), m);
     normalize(u);
     normalize(v);
 }
@@ -148,11 +182,10 @@ class ProductSink final : public StepSink {
     std::pair<Nat, Nat> second_column(bool &odd) const {
         Nat p0, p1{1};
         odd = false;
-        auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
         for (auto it = pieces_.rbegin(); it != pieces_.rend(); ++it) {
-            if (const Matrix *l = std::get_if<Matrix>(&*it)) { // L^-1 = [[|D|, |B|], [|C|, |A|]]
-                mul_pair(p0, p1, mag(l->D), mag(l->B), mag(l->C), mag(l->A));
-                odd = odd != (l->A * l->D - l->B * l->C < 0);
+            if (const Matrix *l = std::get_if<Matrix>(&*it)) {
+                mul_pair(p0, p1, l->m[0][0], l->m[0][1], l->m[1][0], l->m[1][1]);
+                odd = odd != l->odd;
             } else if (const Nat *q = std::get_if<Nat>(&*it)) { // [[q, 1], [1, 0]]
                 if (q->size() == 1)
                     mul_pair(p0, p1, (*q)[0], 1, 1, 0);
@@ -187,7 +220,7 @@ void euclid(Nat &u, Nat &v, StepSink *sink, const Tuning &t) {
         if (large && hgcd(u, v, t, sink))
             continue;
         const Matrix m = large ? Matrix{} : lehmer_matrix(u, v);
-        if (m.B == 0) {
+        if (m.identity()) {
             Nat q, r;
             divrem(u, v, sink ? &q : nullptr, &r, t);
             u = std::exchange(v, std::move(r));

@@ -7,18 +7,19 @@
 
 namespace karvo::kernel {
 
-using SLimb2 = __int128;
-
-// The cofactors of Euclid steps found from the leading bits of u >= v, as
-// (u, v) := (A u + B v, C u + D v); each below 2^63. B == 0 means none.
+// The Euclid steps found from the leading bits of u >= v: with (u, v) before
+// and (u', v') after them, (u, v) = M (u', v'), M the product of the steps'
+// [[q, 1], [1, 0]]. Its entries are below 2^64; odd when the steps are odd
+// in number (the determinant is then -1). The identity means none.
 struct Matrix {
-    SLimb2 A = 1, B = 0, C = 0, D = 1;
+    Limb m[2][2] = {{1, 0}, {0, 1}};
+    bool odd = false;
+    bool identity() const { return m[0][1] == 0; }
 };
-inline constexpr SLimb2 kNoFloor = -(SLimb2(1) << 126);
-// Steps whose new v might fall below floor * 2^(bit_length(u) - 126) are not
-// taken.
-Matrix lehmer_matrix(const Nat &u, const Nat &v, SLimb2 floor = kNoFloor);
-// Applies m to u and v of the same length.
+// Only steps after which v stays at least 2^floor are taken, and only when
+// the leading bits prove them true steps of (u, v), so that u' > v' > 0.
+Matrix lehmer_matrix(const Nat &u, const Nat &v, uint64_t floor = 0);
+// (u, v) := M^-1 (u, v).
 void apply_matrix(Nat &u, Nat &v, const Matrix &m);
 // (x, y) := (a x + b y, c x + d y).
 void mul_pair(Nat &x, Nat &y, Limb a, Limb b, Limb c, Limb d);

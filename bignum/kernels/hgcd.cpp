@@ -92,12 +92,11 @@ void push_matrix(HalfGcdMatrix &m, const HalfGcdMatrix &n, const Tuning &t) {
     m.odd = m.odd != n.odd;
 }
 
-// M := M L^-1 for a Lehmer matrix L, whose inverse is [[|D|, |B|], [|C|, |A|]].
+// M := M L for a Lehmer matrix L.
 void push_lehmer(HalfGcdMatrix &m, const Matrix &l) {
-    auto mag = [](SLimb2 k) { return Limb(k < 0 ? -k : k); };
     for (auto &row : m.m)
-        mul_pair(row[0], row[1], mag(l.D), mag(l.C), mag(l.B), mag(l.A));
-    m.odd = m.odd != (l.A * l.D - l.B * l.C < 0);
+        mul_pair(row[0], row[1], l.m[0][0], l.m[1][0], l.m[0][1], l.m[1][1]);
+    m.odd = m.odd != l.odd;
 }
 
 // Collects the steps into one matrix.
@@ -121,12 +120,9 @@ class MatrixSink final : public StepSink {
 // One or more Euclid steps whose new b stays at least 2^s; false if the next
 // remainder is below it.
 bool step(Nat &a, Nat &b, uint64_t s, StepSink *sink, const Tuning &t) {
-    // Lehmer's matrix comes from a's top 126 bits: b > floor 2^(bits - 126).
     if (a.size() >= 3) {
-        const uint64_t shift = bit_length(a) - 126;
-        const SLimb2 floor = s <= shift ? 1 : SLimb2(1) << std::min<uint64_t>(s - shift, 126);
-        const Matrix l = lehmer_matrix(a, b, floor);
-        if (l.B != 0) {
+        const Matrix l = lehmer_matrix(a, b, s);
+        if (!l.identity()) {
             apply_matrix(a, b, l);
             if (sink)
                 sink->lehmer(l);

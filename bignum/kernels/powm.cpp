@@ -1,11 +1,13 @@
 // Modular powers by a sliding window over the exponent's bits. An odd modulus
 // works in Montgomery form (products reduced by REDC, no division); an even
-// one reduces each product by division.
+// one reduces each product by division. The loop works in buffers sized once,
+// so that no step allocates.
 #include <algorithm>
 #include <bit>
 #include <vector>
 
 #include "kernels/arith.h"
+#include "kernels/arith_x86.h"
 #include "kernels/cancel.h"
 #include "kernels/mul.h"
 #include "kernels/nat.h"
@@ -14,67 +16,123 @@ namespace karvo::kernel {
 
 namespace {
 
+// r += a w over n limbs, returning the carry limb: the product rows inlined
+// (when `rows`), since the rows of REDC and of small squares are short and
+// many.
+inline Limb addmul_row(Limb *r, const Limb *a, size_t n, Limb w, bool rows) {
+    const size_t head = rows && n >= 4 ? n % 4 : n;
+    Limb carry = 0;
+    for (size_t i = 0; i < head; ++i) {
+        const DLimb p = DLimb(a[i]) * w + r[i] + carry;
+        r[i] = Limb(p);
+        carry = Limb(p >> kLimbBits);
+    }
+#ifdef KARVO_HAVE_X86_ROWS
+    if (head < n)
+        carry = x86::addmul_1(r + head, a + head, n - head, w, carry);
+#endif
+    return carry;
+}
+
+// r = a^2 for a of n >= 2 limbs: the products above the diagonal once, by
+// rows, then doubled with the squares added in one pass.
+void sqr_rows(Limb *r, const Limb *a, size_t n, bool rows) {
+    std::fill(r, r + 2 * n, 0);
+    for (size_t i = 0; i + 1 < n; ++i)
+        r[n + i] = addmul_row(r + 2 * i + 1, a + i + 1, n - i - 1, a[i], rows);
+    Limb shifted = 0, carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Limb lo = r[2 * i], hi = r[2 * i + 1];
+        const DLimb square = DLimb(a[i]) * a[i];
+        const DLimb low = DLimb((lo << 1) | shifted) + Limb(square) + carry;
+        const DLimb high = DLimb((hi << 1) | (lo >> (kLimbBits - 1))) + Limb(square >> kLimbBits) +
+                           Limb(low >> kLimbBits);
+        shifted = hi >> (kLimbBits - 1);
+        r[2 * i] = Limb(low);
+        r[2 * i + 1] = Limb(high);
+        carry = Limb(high >> kLimbBits);
+    }
+}
+
+// r = a b for a and b of n limbs, by rows.
+void mul_rows(Limb *r, const Limb *a, const Limb *b, size_t n, bool rows) {
+    std::fill(r, r + n, 0);
+    for (size_t i = 0; i < n; ++i)
+        r[n + i] = addmul_row(r + i, a, n, b[i], rows);
+}
+
 // Montgomery arithmetic modulo an odd m of n limbs: x stands for x R mod m,
-// R = B^n.
+// R = B^n. Numbers are n limbs, below m.
 class Montgomery {
   public:
-    Montgomery(const Nat &m, const Tuning &t) : m_(m), n_(m.size()), t_(t), scratch_(2 * n_ + 1) {
-        neg_inv_ = ~inverse_mod_limb(m[0]) + 1;
-    }
+    Montgomery(const Nat &m, const Tuning &t)
+        : m_(m), n_(m.size()), t_(t), neg_inv_(~inverse_mod_limb(m[0]) + 1), rows_(x86::has_rows()),
+          product_(2 * n_), scratch_(mul_scratch_size(n_)) {}
+    size_t size() const { return n_; }
     // x R mod m for x < m.
     Nat to(const Nat &x) const {
         Nat r;
         divrem(shift_left(x, uint64_t(kLimbBits) * n_), m_, nullptr, &r, t_);
-        return padded(r);
+        r.resize(n_, 0);
+        return r;
     }
-    Nat from(const Nat &x) {
-        std::fill(scratch_.begin(), scratch_.end(), 0);
-        std::copy(x.begin(), x.end(), scratch_.begin());
-        return redc();
+    // x / R mod m, normalised.
+    Nat from(const Limb *x) {
+        std::copy(x, x + n_, product_.begin());
+        std::fill(product_.begin() + long(n_), product_.end(), 0);
+        Nat r(n_);
+        redc(r.data());
+        normalize(r);
+        return r;
     }
-    // a b / R mod m for a, b of n limbs below m.
-    Nat mul(const Nat &a, const Nat &b) {
-        if (&a == &b)
-            sqr(scratch_.data(), a.data(), n_, t_);
+    // r = a b / R mod m; r may be a or b. Below the crossovers the products
+    // are the rows here: the library's schoolbook pays a call and a test of
+    // the processor per row.
+    void mul(Limb *r, const Limb *a, const Limb *b) {
+        if (choose_mul(n_, t_) == MulAlgorithm::basecase)
+            mul_rows(product_.data(), a, b, n_, rows_);
         else
-            kernel::mul(scratch_.data(), a.data(), n_, b.data(), n_, t_);
-        scratch_[2 * n_] = 0;
-        return redc();
+            mul_n(product_.data(), a, b, n_, t_, scratch_.data());
+        redc(r);
     }
-    Nat padded(Nat x) const {
-        x.resize(n_, 0);
-        return x;
+    void sqr(Limb *r, const Limb *a) {
+        if (n_ >= 2 && choose_sqr(n_, t_) == MulAlgorithm::basecase)
+            sqr_rows(product_.data(), a, n_, rows_);
+        else
+            kernel::sqr(product_.data(), a, n_, t_, scratch_.data());
+        redc(r);
     }
 
   private:
-    // scratch / R mod m for scratch < m R.
-    Nat redc() {
-        Limb *t = scratch_.data();
-        for (size_t i = 0; i < n_; ++i) {
-            const Limb q = t[i] * neg_inv_;
-            const Limb carry = addmul_1(t + i, m_.data(), n_, q);
-            add_1(t + i + n_, t + i + n_, n_ + 1 - i, carry);
-        }
-        Nat r(t + n_, t + 2 * n_ + 1);
-        if (r[n_] != 0 || cmp_n(r.data(), m_.data(), n_) >= 0)
-            sub(r.data(), r.data(), n_ + 1, m_.data(), n_);
-        r.resize(n_);
-        return r;
+    // r = product / R mod m for product < m R. Row i clears limb i and leaves
+    // its carry there, to be added at limb i + n once all rows are done: no
+    // row reads the limbs from n up, so the carries can wait.
+    void redc(Limb *r) {
+        Limb *t = product_.data();
+        for (size_t i = 0; i < n_; ++i)
+            t[i] = addmul_row(t + i, m_.data(), n_, t[i] * neg_inv_, rows_);
+        // The sum is below 2m: one subtraction at most, a carry out meaning one is due.
+        if (add_n(r, t + n_, t, n_) != 0 || cmp_n(r, m_.data(), n_) >= 0)
+            sub_n(r, r, m_.data(), n_);
     }
 
     const Nat &m_;
     size_t n_;
     const Tuning &t_;
-    std::vector<Limb> scratch_;
     Limb neg_inv_;
+    bool rows_;
+    std::vector<Limb> product_, scratch_;
 };
 
-// Bits of the exponent from the top, in windows of up to k bits that end in a one.
-template <class Square, class Multiply>
-void slide(const Nat &e, unsigned k, Square square, Multiply multiply) {
+// The exponent's bits from the top in windows of up to k bits that end in a
+// one: square() for each bit, multiply(v) after each window of value v.
+// start(v) takes the first window, whose squarings would be of one.
+template <class Start, class Square, class Multiply>
+void slide(const Nat &e, unsigned k, Start start, Square square, Multiply multiply) {
     const uint64_t bits = bit_length(e);
     auto bit = [&](uint64_t i) { return (e[i / kLimbBits] >> (i % kLimbBits)) & 1; };
     int64_t i = int64_t(bits) - 1;
+    bool first = true;
     while (i >= 0) {
         cancel_point();
         if (!bit(uint64_t(i))) {
@@ -87,16 +145,27 @@ void slide(const Nat &e, unsigned k, Square square, Multiply multiply) {
             ++low;
         unsigned value = 0;
         for (int64_t j = i; j >= low; --j) {
-            square();
+            if (!first)
+                square();
             value = (value << 1) | unsigned(bit(uint64_t(j)));
         }
-        multiply(value);
+        if (first)
+            start(value);
+        else
+            multiply(value);
+        first = false;
         i = low - 1;
     }
 }
 
+// The window that minimises the products: about bits / (k + 1) for the
+// windows and 2^(k-1) for the table, so k + 1 wins over k from
+// 2^(k-1) (k + 1) (k + 2) bits on.
 unsigned window_for(uint64_t bits) {
-    return bits < 24 ? 1 : bits < 100 ? 3 : bits < 700 ? 4 : bits < 2500 ? 5 : 6;
+    unsigned k = 1;
+    while (k < 8 && bits > (uint64_t(1) << (k - 1)) * (k + 1) * (k + 2))
+        ++k;
+    return k;
 }
 
 } // namespace
@@ -113,18 +182,22 @@ Nat powm(View base, View exponent, View modulus, const Tuning &t) {
 
     if (m[0] & 1) {
         Montgomery mont(m, t);
-        std::vector<Nat> odd_powers(table_size);
-        odd_powers[0] = mont.to(b);
-        const Nat b2 = mont.mul(odd_powers[0], odd_powers[0]);
-        for (size_t i = 1; i < table_size; ++i)
-            odd_powers[i] = mont.mul(odd_powers[i - 1], b2);
-        Nat acc = mont.to(Nat{1});
+        const size_t n = mont.size();
+        // The odd powers side by side, then b^2, then the accumulator.
+        std::vector<Limb> work((table_size + 2) * n);
+        auto power = [&](size_t i) { return work.data() + i * n; };
+        Limb *b2 = power(table_size), *acc = power(table_size + 1);
+        const Nat first = mont.to(b);
+        std::copy(first.begin(), first.end(), power(0));
+        if (table_size > 1) {
+            mont.sqr(b2, power(0));
+            for (size_t i = 1; i < table_size; ++i)
+                mont.mul(power(i), power(i - 1), b2);
+        }
         slide(
-            e, k, [&] { acc = mont.mul(acc, acc); },
-            [&](unsigned v) { acc = mont.mul(acc, odd_powers[v / 2]); });
-        Nat r = mont.from(acc);
-        normalize(r);
-        return r;
+            e, k, [&](unsigned v) { std::copy(power(v / 2), power(v / 2) + n, acc); },
+            [&] { mont.sqr(acc, acc); }, [&](unsigned v) { mont.mul(acc, acc, power(v / 2)); });
+        return mont.from(acc);
     }
     auto reduce = [&](const Nat &x) {
         Nat r;
@@ -136,9 +209,9 @@ Nat powm(View base, View exponent, View modulus, const Tuning &t) {
     const Nat b2 = reduce(sqr(b, t));
     for (size_t i = 1; i < table_size; ++i)
         odd_powers[i] = reduce(mul(odd_powers[i - 1], b2, t));
-    Nat acc{1};
+    Nat acc;
     slide(
-        e, k, [&] { acc = reduce(sqr(acc, t)); },
+        e, k, [&](unsigned v) { acc = odd_powers[v / 2]; }, [&] { acc = reduce(sqr(acc, t)); },
         [&](unsigned v) { acc = reduce(mul(acc, odd_powers[v / 2], t)); });
     return acc;
 }

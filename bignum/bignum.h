@@ -136,8 +136,17 @@ BIGNUM_API bignum *bignum_rshift(bignum *bn, uint64_t count);
  * bignum_modpow leave their destination at zero, bignum_modinv leaves g, x
  * and y as they were. Null, the default, turns checking off. A thread that never
  * calls this sees no change in any function.
+ *
+ * bignum_set_messages: whether this thread's calls print their diagnostic
+ * lines. Zero turns printing off, non-zero back on; on is the default, so a
+ * thread that never calls this prints every line. With printing off a call
+ * still returns null where it could not produce a result, and
+ * bignum_last_message still holds the text it would have printed. Returns
+ * the setting it replaces (1 on, 0 off), so a caller can put it back. The
+ * debug dumps of bignum_print and bignum_div_aux are not diagnostic lines.
  */
 BIGNUM_API const char *bignum_last_message(void);
+BIGNUM_API int bignum_set_messages(int on);
 BIGNUM_API void bignum_set_cancel_flag(const int *flag);
 
 /* Random numbers from the C library's random() */

@@ -13,6 +13,8 @@ namespace {
 
 // The text of the last line this thread reported, for bignum_last_message.
 thread_local std::string last_message;
+// Whether this thread's lines reach standard output (bignum_set_messages).
+thread_local bool print_messages = true;
 
 } // namespace
 
@@ -22,7 +24,8 @@ void report(const char *function, const char *format, ...) {
     char text[256];
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::printf("%s().. %s\n", function, text);
+    if (print_messages)
+        std::printf("%s().. %s\n", function, text);
     try {
         last_message = text;
     } catch (...) { // the line is out; only the copy for the caller is lost
@@ -38,3 +41,9 @@ void report_too_large(const char *function, uint64_t words_needed) {
 } // namespace karvo
 
 extern "C" const char *bignum_last_message(void) { return karvo::last_message.c_str(); }
+
+extern "C" int bignum_set_messages(int on) {
+    const bool was = karvo::print_messages;
+    karvo::print_messages = on != 0;
+    return was ? 1 : 0;
+}

@@ -1,5 +1,6 @@
 // The library's diagnostic lines: one line on standard output, the reporting
-// function's name followed by "().. " and the text.
+// function's name followed by "().. " and the text. The text is kept for
+// bignum_last_message whether or not the thread has printing turned off.
 #pragma once
 
 #include <cstdint>

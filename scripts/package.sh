@@ -40,7 +40,7 @@ if [ "${1:-}" = "--install" ]; then
     $sudo apt-get install -y -qq "./$deb" >/dev/null
     test -x /usr/bin/KarvoGui
     desktop-file-validate /usr/share/applications/karvo-calculator.desktop
-    ldd /usr/bin/KarvoGui | grep -q "libKarvo.so.0 => /usr/lib"
+    ldd /usr/bin/KarvoGui | grep -q "libKarvo.so.0 => .*/lib/x86_64-linux-gnu/libKarvo.so.0"
     # It starts and keeps running until stopped (a home of its own, offscreen).
     rc=0
     HOME=$(mktemp -d) QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/KarvoGui >/dev/null 2>&1 || rc=$?

@@ -88,6 +88,15 @@ Run div_run(size_t n, std::mt19937_64 &rng) {
     };
 }
 
+// The approximate reciprocal of n limbs that division by a Newton reciprocal
+// starts from.
+Run inverse_run(size_t n, std::mt19937_64 &rng) {
+    auto a = random_limbs(n, rng);
+    return [a, x = std::vector<Limb>(n + 1)](const Tuning &t) mutable {
+        k::invert_approx(x.data(), a.data(), a.size(), t);
+    };
+}
+
 Run to_text_run(size_t n, std::mt19937_64 &rng) {
     auto a = random_limbs(n, rng);
     return [a](const Tuning &t) { (void)k::to_digits(a, 10, t); };
@@ -160,7 +169,9 @@ std::vector<Crossover> crossovers() {
          {&Tuning::sqr_ntt},
          at_least(13, &Tuning::sqr_toom3)},
         {"sqr_ntt", &Tuning::sqr_ntt, sqr_run, {}, at_least(5, &Tuning::sqr_toom3)},
-        {"div_dc", &Tuning::div_dc, div_run, {}, at_least(4)},
+        {"div_dc", &Tuning::div_dc, div_run, {&Tuning::div_newton}, at_least(4)},
+        {"inv_newton", &Tuning::inv_newton, inverse_run, {}, at_least(3)},
+        {"div_newton", &Tuning::div_newton, div_run, {}, at_least(2)},
         {"radix_dc", &Tuning::radix_dc, to_text_run, {}, at_least(2)},
         {"radix_in_dc", &Tuning::radix_in_dc, from_text_run, {}, at_least(2)},
         {"hgcd", &Tuning::hgcd, gcd_run, {}, at_least(2)},
@@ -187,6 +198,8 @@ constexpr Named kFields[] = {
     {"root_newton", &Tuning::root_newton},
     {"sqrt_newton", &Tuning::sqrt_newton},
     {"hgcd", &Tuning::hgcd},
+    {"div_newton", &Tuning::div_newton},
+    {"inv_newton", &Tuning::inv_newton},
 };
 
 double seconds_of(const Run &run, const Tuning &t, int calls) {

@@ -1,12 +1,14 @@
 // Division by a divisor used many times (radix conversion divides every
 // piece of a level by the same power): Barrett's method with a reciprocal
-// paid for once, floor(B^(dn + qn) / d). A quotient is then the top of one
-// product, short by at most a few units, and the remainder one product more.
+// paid for once, floor(B^(dn + qn) / d) (Newton's iteration when long). A
+// quotient is then the top of one product, short by at most a few units, and
+// the remainder one product more.
 #include "kernels/nat.h"
 
 #include <algorithm>
 
 #include "kernels/arith.h"
+#include "kernels/div.h"
 
 namespace karvo::kernel {
 
@@ -14,9 +16,7 @@ Reciprocal::Reciprocal(View d, size_t dividend_limbs, const Tuning &t)
     : d_(trimmed(d).begin(), trimmed(d).end()), t_(t) {
     const size_t dn = d_.size();
     qn_ = dividend_limbs >= dn ? dividend_limbs - dn + 1 : 1;
-    Nat power(dn + qn_ + 1, 0);
-    power.back() = 1;
-    kernel::divrem(power, d_, &inverse_, nullptr, t);
+    inverse_ = reciprocal_floor(d_, qn_, t);
 }
 
 void Reciprocal::divrem(View x, Nat *q, Nat *r) const {

@@ -3,9 +3,8 @@
 // up: the high half of the quotient comes from the divisor's high half, is
 // corrected with one product by the low half, then the same for the low half
 // of the quotient. Its cost is that of a few multiplications of n limbs.
-#include <vector>
-
 #include "kernels/arith.h"
+#include "kernels/buffer.h"
 #include "kernels/div.h"
 #include "kernels/mul.h"
 
@@ -21,7 +20,7 @@ Limb divide_block(Limb *q, Limb *u, const Limb *d, size_t n, const Tuning &t) {
 
 Limb div_dc_n(Limb *q, Limb *u, const Limb *d, size_t n, const Tuning &t) {
     const size_t lo = n / 2, hi = n - lo;
-    std::vector<Limb> product(n);
+    ScratchBuffer<256> product(n); // both products fill all n limbs
 
     // High quotient half: u[2lo, 2n) by d's top hi limbs, then take off q_hi d_lo.
     Limb qh = divide_block(q + lo, u + 2 * lo, d + lo, hi, t);

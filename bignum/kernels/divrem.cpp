@@ -1,5 +1,6 @@
 // The division entry point: a one-limb divisor, schoolbook for short
-// divisors, else blocks of divide and conquer from the top of the quotient.
+// divisors, blocks of divide and conquer from the top of the quotient, or,
+// when divisor and quotient are both long, division by a Newton reciprocal.
 #include <algorithm>
 #include <bit>
 #include <vector>
@@ -13,23 +14,62 @@ namespace karvo::kernel {
 
 namespace {
 
+// The building block for 2k limbs by k, by size.
+Limb divide_top(Limb *q, Limb *u, const Limb *d, size_t k, const Tuning &t) {
+    return k >= std::max<size_t>(t.div_newton, 2) ? div_mu(q, u, 2 * k, d, k, t)
+                                                  : div_dc_n(q, u, d, k, t);
+}
+
 // k < dn quotient limbs of a (dn + k)-limb window u whose top dn limbs are
-// below d: estimated from the top 2k limbs by the top k limbs of d (at most
-// two too large), then corrected with one full product.
+// below d: u's top 2k limbs by d's top k limbs, which leaves a quotient at
+// most two too large and the remainder in place, then the quotient times the
+// dn - k limbs of d below them taken off, and d added back while negative
+// (the shape of GMP's dcpi1_div_qr for short quotients).
 void divide_partial(Limb *q, Limb *u, const Limb *d, size_t dn, size_t k, const Tuning &t) {
-    std::vector<Limb> top(u + dn - k, u + dn + k);
-    if (div_dc_n(q, top.data(), d + dn - k, k, t) != 0)
-        std::fill(q, q + k, ~Limb(0));
-    std::vector<Limb> product(dn + k);
-    mul(product.data(), d, dn, q, k, t);
-    Limb borrow = sub_n(u, u, product.data(), dn + k);
+    const size_t low = dn - k;
+    Limb qh = divide_top(q, u + low, d + low, k, t);
+    std::vector<Limb> product(dn);
+    if (low >= k)
+        mul(product.data(), d, low, q, k, t);
+    else
+        mul(product.data(), q, k, d, low, t);
+    Limb borrow = sub_n(u, u, product.data(), dn);
+    if (qh != 0)
+        borrow += sub_n(u + k, u + k, d, low);
     while (borrow != 0) {
-        sub_1(q, q, k, 1);
-        borrow -= add(u, u, dn + k, d, dn);
+        qh -= sub_1(q, q, k, 1);
+        borrow -= add_n(u, u, d, dn);
     }
 }
 
 } // namespace
+
+Limb div_qr(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn, const Tuning &t) {
+    if (dn < t.div_dc || dn < 4)
+        return div_basecase(q, u, nn, d, dn);
+    Limb qh = 0;
+    if (cmp_n(u + nn - dn, d, dn) >= 0) {
+        sub_n(u + nn - dn, u + nn - dn, d, dn);
+        qh = 1;
+    }
+    const size_t qn = nn - dn;
+    if (qn == 0)
+        return qh;
+    // The top block takes what is left over by whole blocks of dn limbs.
+    const size_t k = qn % dn == 0 ? dn : qn % dn;
+    size_t j = qn - k;
+    if (k == dn)
+        div_dc_n(q + j, u + j, d, dn, t);
+    else if (k < t.div_dc || k < 4)
+        div_basecase(q + j, u + j, dn + k, d, dn);
+    else
+        divide_partial(q + j, u + j, d, dn, k, t);
+    while (j > 0) {
+        j -= dn;
+        div_dc_n(q + j, u + j, d, dn, t);
+    }
+    return qh;
+}
 
 void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t) {
     if (bn == 1) {
@@ -47,23 +87,17 @@ void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn
         std::copy(b, b + bn, d.data());
         std::copy(a, a + an, u.data());
     }
+    // Without a limb shifted out, the quotient's top limb is the 0 or 1 that
+    // the algorithms return, and they work on one limb less.
     const size_t qn = an - bn + 1;
-    if (bn < t.div_dc || bn < 4) {
-        div_basecase(q, u.data(), an + 1, d.data(), bn);
-    } else {
-        size_t k = qn % bn == 0 ? bn : qn % bn;
-        size_t j = qn - k;
-        if (k == bn)
-            div_dc_n(q + j, u.data() + j, d.data(), bn, t);
-        else if (k < t.div_dc || k < 4)
-            div_basecase(q + j, u.data() + j, bn + k, d.data(), bn);
-        else
-            divide_partial(q + j, u.data() + j, d.data(), bn, k, t);
-        while (j > 0) {
-            j -= bn;
-            div_dc_n(q + j, u.data() + j, d.data(), bn, t);
-        }
-    }
+    const size_t nn = u[an] == 0 ? an : an + 1;
+    // A quotient under half the divisor's length is cheaper from the
+    // divisor's top limbs (see divide_partial) than from blocks by all of it.
+    const bool mu = std::min(bn, qn) >= std::max<size_t>(t.div_newton, 2) && 2 * qn >= bn;
+    const Limb qh =
+        mu ? div_mu(q, u.data(), nn, d.data(), bn, t) : div_qr(q, u.data(), nn, d.data(), bn, t);
+    if (nn == an)
+        q[qn - 1] = qh;
     if (s != 0)
         rshift(r, u.data(), bn, s);
     else

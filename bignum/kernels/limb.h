@@ -59,6 +59,9 @@ struct Tuning {
     size_t hgcd = 300;         // gcd: Lehmer below, half-gcd above
     size_t toom4 = 800;        // Toom-3 below, Toom-4 above
     size_t sqr_toom4 = 800;
+    size_t div_newton = 3000; // division: divide and conquer below, a Newton reciprocal above
+                              // (limbs of both divisor and quotient)
+    size_t inv_newton = 12;   // reciprocals: one division below, Newton's iteration above
 };
 
 // Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
@@ -74,7 +77,9 @@ inline constexpr Tuning kPortableTuning{.karatsuba = 27,
                                         .radix_in_dc = 168,
                                         .hgcd = 300,
                                         .toom4 = 238,
-                                        .sqr_toom4 = 336};
+                                        .sqr_toom4 = 336,
+                                        .div_newton = 12000,
+                                        .inv_newton = 12};
 inline constexpr Tuning kAvx2Tuning{.karatsuba = 38,
                                     .toom3 = 84,
                                     .ntt = 530,
@@ -86,7 +91,9 @@ inline constexpr Tuning kAvx2Tuning{.karatsuba = 38,
                                     .radix_in_dc = 336,
                                     .hgcd = 150,
                                     .toom4 = 400,
-                                    .sqr_toom4 = 566};
+                                    .sqr_toom4 = 566,
+                                    .div_newton = 2800,
+                                    .inv_newton = 12};
 inline constexpr Tuning kAvx512Tuning{.karatsuba = 45,
                                       .toom3 = 84,
                                       .ntt = 375,
@@ -98,7 +105,9 @@ inline constexpr Tuning kAvx512Tuning{.karatsuba = 45,
                                       .radix_in_dc = 336,
                                       .hgcd = 150,
                                       .toom4 = 336,
-                                      .sqr_toom4 = 566};
+                                      .sqr_toom4 = 566,
+                                      .div_newton = 2800,
+                                      .inv_newton = 12};
 // The crossovers of the path that runs (kernels/isa.h).
 const Tuning &default_tuning();
 

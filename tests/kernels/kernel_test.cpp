@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/div.h"
 #include "kernels/isa.h"
 #include "kernels/mul.h"
 #include "kernels/nat.h"
@@ -42,6 +43,14 @@ Tuning with_toom4(Tuning t, size_t toom4, size_t sqr_toom4) {
     return t;
 }
 
+// Division by a Newton reciprocal from div_newton limbs of divisor and quotient, reciprocals
+// by Newton's iteration from inv_newton limbs.
+Tuning with_newton(Tuning t, size_t div_newton, size_t inv_newton) {
+    t.div_newton = div_newton;
+    t.inv_newton = inv_newton;
+    return t;
+}
+
 struct Path {
     const char *name;
     Tuning tuning;
@@ -58,6 +67,9 @@ const Path kPaths[] = {
     {"ntt", {1, 1, 1, 1, 1, 1, 4, 2, 2}, false},
     {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
     {"mixed with toom4", with_toom4({4, 9, 70, 5, 11, 80, 6, 3, 3}, 20, 25), true},
+    {"newton", with_newton({4, 9, 40, 5, 11, 50, 6, 3, 3}, 2, 1), true},
+    {"newton over schoolbook",
+     with_newton({kNever, kNever, kNever, kNever, kNever, kNever, kNever, 3, 3}, 5, 4), false},
     {"default", default_tuning(), true},
 };
 
@@ -232,40 +244,233 @@ TEST(Kernel, DivideOnEveryPathMatchesGmp) {
     }
 }
 
-// Digit values may exceed the radix: "z9" in radix 10 is 35 * 10 + 9.
 // One reciprocal, many dividends: up to its capacity, shorter than the divisor, multiples of it
-// and one below them, where a short estimate must be corrected.
+// and one below them, where a short estimate must be corrected. The reciprocal comes from a
+// division or from Newton's iteration.
 TEST(Kernel, DivisionByAReciprocalMatchesGmp) {
     Random rnd;
-    for (size_t dn : {1, 2, 3, 8, 30, 120}) {
-        for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
-                                 Nat top(dn, 0);
-                                 top.back() = 1;
-                                 return top;
-                             }()}) {
-            const Reciprocal reciprocal(d, 3 * dn + 2);
-            ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
-            for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {
-                Nat x = rnd.number(xn);
-                for (int edge = 0; edge < 2; ++edge) {
-                    Mpz mx(x), md(d), q, r;
-                    mpz_tdiv_qr(q, r, mx, md);
-                    Nat kq, kr;
-                    reciprocal.divrem(x, &kq, &kr);
-                    ASSERT_EQ(kq, q.nat()) << dn << " " << xn;
-                    ASSERT_EQ(kr, r.nat()) << dn << " " << xn;
-                    if (xn <= dn)
-                        break;
-                    // The largest multiple of d below x, less one.
-                    mpz_mul(mx, q, md);
-                    mpz_sub_ui(mx, mx, 1);
-                    x = mx.nat();
+    for (const Tuning &tuning : {default_tuning(), with_newton(default_tuning(), 1, 1),
+                                 with_newton(default_tuning(), kNever, kNever)}) {
+        SCOPED_TRACE(tuning.inv_newton);
+        for (size_t dn : {1, 2, 3, 8, 30, 120}) {
+            for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0)), [&] {
+                                     Nat top(dn, 0);
+                                     top.back() = 1;
+                                     return top;
+                                 }()}) {
+                const Reciprocal reciprocal(d, 3 * dn + 2, tuning);
+                ASSERT_EQ(reciprocal.capacity(), 3 * dn + 2);
+                for (size_t xn : {size_t(0), dn - 1, dn, 2 * dn, 3 * dn + 2}) {
+                    Nat x = rnd.number(xn);
+                    for (int edge = 0; edge < 2; ++edge) {
+                        Mpz mx(x), md(d), q, r;
+                        mpz_tdiv_qr(q, r, mx, md);
+                        Nat kq, kr;
+                        reciprocal.divrem(x, &kq, &kr);
+                        ASSERT_EQ(kq, q.nat()) << dn << " " << xn;
+                        ASSERT_EQ(kr, r.nat()) << dn << " " << xn;
+                        if (xn <= dn)
+                            break;
+                        // The largest multiple of d below x, less one.
+                        mpz_mul(mx, q, md);
+                        mpz_sub_ui(mx, mx, 1);
+                        x = mx.nat();
+                    }
                 }
             }
         }
     }
 }
 
+// Divisors that push quotient estimates to their limits: powers of two and one below them (the
+// bit at the bottom, middle and top of the top limb), B^n - 1, B^n / 2 and one above it, a top
+// limb of B / 2 over limbs of all ones, long runs of ones and zeros, and random limbs. Some are
+// shorter than n limbs; none is zero.
+std::vector<Nat> hard_divisors(Random &rnd, size_t n) {
+    std::vector<Nat> ds;
+    for (unsigned bit : {0u, 31u, 63u}) {
+        Nat power(n, 0);
+        power.back() = Limb(1) << bit;
+        ds.push_back(power);
+        if (n > 1 || bit > 0)
+            ds.push_back(sub(power, Nat{1}));
+    }
+    ds.push_back(Nat(n, ~Limb(0)));
+    Nat half(n, 0), hard(n, ~Limb(0));
+    half.back() = hard.back() = Limb(1) << 63;
+    ds.push_back(half);
+    ds.push_back(add(half, Nat{1}));
+    ds.push_back(hard);
+    ds.push_back(rnd.number(n));
+    ds.push_back(rnd.number(n));
+    return ds;
+}
+
+// Dividends of about an limbs for d: random, all ones, and multiples of d (with the largest
+// quotient of their length, all ones) less one, exact, and d - 1 above.
+std::vector<Nat> hard_dividends(Random &rnd, const Nat &d, size_t an) {
+    std::vector<Nat> as = {rnd.number(an), Nat(an, ~Limb(0))};
+    const size_t qn = an > d.size() ? an - d.size() : 1;
+    for (const Nat &q : {rnd.number(qn), Nat(qn, ~Limb(0))}) {
+        const Nat multiple = mul(q, d);
+        as.push_back(sub(multiple, Nat{1}));
+        as.push_back(multiple);
+        as.push_back(sub(add(multiple, d), Nat{1}));
+    }
+    return as;
+}
+
+void check_divrem(const Nat &a, const Nat &b, const Tuning &tuning) {
+    Nat q, r;
+    divrem(a, b, &q, &r, tuning);
+    Mpz eq, er, ma(a), mb(b);
+    mpz_tdiv_qr(eq, er, ma, mb);
+    ASSERT_EQ(q, eq.nat()) << a.size() << " / " << b.size();
+    ASSERT_EQ(r, er.nat()) << a.size() << " / " << b.size();
+}
+
+// The reciprocal's contract, a x < B^(2n) <= a (x + 2) with B^n <= x < 2 B^n, which bounds the
+// corrections of everything built on it: Newton's iteration from 3 limbs, from a few more (so
+// that the steps split odd and even lengths from different starts), and one division.
+TEST(Kernel, NewtonReciprocalStaysWithinTwoBelow) {
+    Random rnd;
+    std::vector<size_t> sizes;
+    for (size_t n = 1; n <= 40; ++n)
+        sizes.push_back(n);
+    for (size_t n : {63, 64, 65, 100, 129, 200})
+        sizes.push_back(n);
+    for (size_t inv_newton :
+         {size_t(1), size_t(4), size_t(7), default_tuning().inv_newton, kNever}) {
+        const Tuning tuning = with_newton(default_tuning(), kNever, inv_newton);
+        for (size_t n : sizes) {
+            std::vector<Nat> as = hard_divisors(rnd, n);
+            Nat low_one(n, 0);
+            low_one[0] = 1;
+            low_one.back() = Limb(1) << 63;
+            as.push_back(low_one);
+            // Enough random ones that some step starts from a reciprocal one below the floor
+            // and carries into the top half.
+            for (int i = 0; i < 24; ++i)
+                as.push_back(rnd.number(n));
+            for (Nat a : as) {
+                a.resize(n);
+                a.back() |= Limb(1) << 63;
+                Nat x(n + 1);
+                invert_approx(x.data(), a.data(), n, tuning);
+                Mpz ma(a), mx(x), power, product;
+                mpz_setbit(power, 128 * n);
+                mpz_mul(product, ma, mx);
+                ASSERT_LT(mpz_cmp(product, power), 0) << n << " " << inv_newton;
+                mpz_add(product, product, ma);
+                mpz_add(product, product, ma);
+                ASSERT_GE(mpz_cmp(product, power), 0) << n << " " << inv_newton;
+                ASSERT_EQ(x[n], 1u) << n << " " << inv_newton;
+            }
+        }
+    }
+}
+
+// floor(B^(dn + qn) / d) exactly, for divisors that are not normalised, quotients shorter and
+// longer than the divisor, on both sides of the crossover from one division to Newton's
+// iteration (the larger of div_newton and inv_newton).
+TEST(Kernel, ReciprocalFloorIsExact) {
+    Random rnd;
+    for (auto [div_newton, inv_newton] :
+         {std::pair{size_t(1), size_t(1)}, {2, 2}, {9, 1}, {1, 9}, {kNever, size_t(1)}}) {
+        const Tuning tuning = with_newton(default_tuning(), div_newton, inv_newton);
+        for (size_t dn : {1, 2, 3, 5, 8, 17, 40, 100}) {
+            for (const Nat &d : hard_divisors(rnd, dn)) {
+                for (size_t qn : {size_t(1), size_t(2), size_t(7), size_t(8), size_t(9), dn, dn + 1,
+                                  2 * dn + 3}) {
+                    Mpz md(d), power, expected;
+                    mpz_setbit(power, 64 * (d.size() + qn));
+                    mpz_tdiv_q(expected, power, md);
+                    ASSERT_EQ(reciprocal_floor(d, qn, tuning), expected.nat())
+                        << d.size() << " " << qn << " " << div_newton << " " << inv_newton;
+                }
+            }
+        }
+    }
+    // Across the default crossover, at qn + 1 limbs of reciprocal.
+    const size_t c = std::max(default_tuning().inv_newton, default_tuning().div_newton);
+    for (size_t qn : {c - 2, c - 1, c}) {
+        for (size_t dn : {size_t(3), qn}) {
+            for (const Nat &d : {rnd.number(dn), Nat(dn, ~Limb(0))}) {
+                Mpz md(d), power, expected;
+                mpz_setbit(power, 64 * (d.size() + qn));
+                mpz_tdiv_q(expected, power, md);
+                ASSERT_EQ(reciprocal_floor(d, qn, default_tuning()), expected.nat())
+                    << d.size() << " " << qn;
+            }
+        }
+    }
+}
+
+// Division by a Newton reciprocal forced down to a few limbs: quotients of one limb, shorter
+// than half the divisor (from the divisor's top limbs, then one product), up to its length (two
+// blocks) and longer (blocks of up to the divisor's length, the top one short), against hard
+// divisors and dividends; then the crossovers at 24 limbs (division) and 10 (reciprocal), with
+// divisor and quotient on either side.
+TEST(Kernel, DivisionByANewtonReciprocalMatchesGmp) {
+    Random rnd;
+    const Tuning forced[] = {
+        with_newton(default_tuning(), 2, 1),
+        with_newton({4, 9, 40, 5, 11, 50, 6, 3, 3}, 3, 5),
+        with_newton({kNever, kNever, kNever, kNever, kNever, kNever, kNever, 3, 3}, 7, 3),
+    };
+    for (const Tuning &tuning : forced) {
+        SCOPED_TRACE(tuning.div_newton);
+        for (size_t bn : {2, 3, 4, 5, 8, 13, 17, 33, 64, 100}) {
+            for (const Nat &b : hard_divisors(rnd, bn)) {
+                for (size_t qn : {size_t(1), size_t(2), bn / 3, (bn - 1) / 2, bn / 2, bn / 2 + 1,
+                                  bn - 1, bn, bn + 1, 2 * bn, 3 * bn + 5}) {
+                    for (const Nat &a : hard_dividends(rnd, b, b.size() + qn - 1))
+                        check_divrem(a, b, tuning);
+                }
+            }
+        }
+    }
+    const Tuning crossover = with_newton(default_tuning(), 24, 10);
+    for (size_t bn : {23, 24, 25, 40}) {
+        for (size_t qn : {23, 24, 25, 80}) {
+            const Nat b = rnd.number(bn);
+            for (const Nat &a : hard_dividends(rnd, b, bn + qn - 1))
+                check_divrem(a, b, crossover);
+        }
+    }
+}
+
+// The default crossovers, with products by the transforms: divisor and quotient on either side
+// of div_newton, a quotient of many blocks, and radix conversion, whose top levels divide by a
+// Newton reciprocal.
+TEST(Kernel, LongDivisionsAtTheDefaultCrossoversMatchGmp) {
+    Random rnd;
+    const Tuning &t = default_tuning();
+    const size_t c = t.div_newton;
+    for (auto [bn, qn] : {std::pair{c - 1, c + 1},
+                          {c, c + 1},
+                          {c + 1, c},
+                          {c + 1, c - 1},
+                          {2 * c, 2 * c},
+                          {c, 5 * c + 7},
+                          {3 * c, c}}) {
+        for (const Nat &b : {rnd.number(bn), Nat(bn, ~Limb(0)), [&] {
+                                 Nat hard(bn, ~Limb(0));
+                                 hard.back() = Limb(1) << 63;
+                                 return hard;
+                             }()}) {
+            for (const Nat &a : hard_dividends(rnd, b, bn + qn - 1))
+                check_divrem(a, b, t);
+        }
+    }
+    for (size_t n : {4 * c, 4 * c + 999}) {
+        Mpz ma(rnd.number(n));
+        std::vector<char> buf(mpz_sizeinbase(ma, 10) + 2);
+        ASSERT_EQ(to_digits(ma.nat(), 10), mpz_get_str(buf.data(), 10, ma)) << n;
+    }
+}
+
+// Digit values may exceed the radix: "z9" in radix 10 is 35 * 10 + 9.
 TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
     Random rnd;
     for (const Path &path : kPaths) {

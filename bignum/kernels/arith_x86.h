@@ -132,6 +132,8 @@ inline bool has_rows() { return false; }
 
 namespace karvo::kernel::x86 {
 // How many of n limbs the portable loop takes: all of them, or with the rows
-// above only the n mod 4 that do not fill a pass.
-inline size_t portable_head(size_t n) { return n >= 4 && has_rows() ? n % 4 : n; }
+// above only the n mod 4 that do not fill a pass. `rows` lets a caller that
+// asked has_rows() once skip asking again in a hot loop.
+inline size_t portable_head(size_t n, bool rows) { return n >= 4 && rows ? n % 4 : n; }
+inline size_t portable_head(size_t n) { return portable_head(n, has_rows()); }
 } // namespace karvo::kernel::x86

@@ -20,7 +20,7 @@ namespace {
 // (when `rows`), since the rows of REDC and of small squares are short and
 // many.
 inline Limb addmul_row(Limb *r, const Limb *a, size_t n, Limb w, bool rows) {
-    const size_t head = rows && n >= 4 ? n % 4 : n;
+    const size_t head = x86::portable_head(n, rows);
     Limb carry = 0;
     for (size_t i = 0; i < head; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;

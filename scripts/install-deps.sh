@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmp-dev
-    qt6-base-dev fonts-dejavu-core)
+    qt6-base-dev libedit-dev dc fonts-dejavu-core)
 # Optional extras, e.g. the benchmark library for scripts/bench.sh.
 read -r -a extra <<< "${KARVO_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")

@@ -87,6 +87,7 @@ int main(int argc, char **argv) {
     }
 
     scripts.insert(scripts.end(), files.begin(), files.end());
+    bignum_init();
     DcFileInput standardInput(stdin);
     DcMachine machine(program, {stdout, stderr, &standardInput},
                       dcLineLength(std::getenv("DC_LINE_LENGTH")));

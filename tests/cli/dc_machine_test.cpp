@@ -132,7 +132,7 @@ TEST(DcInput, HostileInputIsRefusedCommandByCommand) {
     const Outcome r = run(noise + noise + " c " + many + "z p " + std::string(10000, 'd') + " z p");
     EXPECT_NE(r.err.find("karvo: stack empty"), std::string::npos);
     EXPECT_NE(r.out.find("'w' (0167) unimplemented\n"), std::string::npos);
-    EXPECT_EQ(r.out.substr(r.out.size() - 12), "\n10000\n20001\n");
+    EXPECT_EQ(r.out.substr(r.out.size() - 13), "\n10000\n20001\n");
 }
 
 TEST(DcProgram, ExitStatusSaysWhetherACommandFailed) {

@@ -19,16 +19,16 @@ echo "built $deb"
 dpkg-deb --info "$deb"
 dpkg-deb --contents "$deb"
 
-# The package must hold these, and depend on the C++ runtime and Qt.
+# The package must hold these, and depend on the C++ runtime, Qt and libedit.
 contents=$(dpkg-deb --contents "$deb")
-for path in ./usr/bin/KarvoGui ./usr/include/bignum/bignum.h ./usr/include/karvo/integer.hpp \
+for path in ./usr/bin/KarvoGui ./usr/bin/karvo ./usr/include/bignum/bignum.h ./usr/include/karvo/integer.hpp \
     ./usr/lib/x86_64-linux-gnu/pkgconfig/karvo.pc ./usr/share/applications/karvo-calculator.desktop \
     ./usr/share/icons/hicolor/scalable/apps/karvo-calculator.svg \
     ./usr/share/icons/hicolor/128x128/apps/karvo-calculator.png; do
     grep -q " $path" <<< "$contents" || { echo "package: $path is missing" >&2; exit 1; }
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for lib in libstdc++6 libqt6widgets6; do
+for lib in libstdc++6 libqt6widgets6 libedit2; do
     grep -q "$lib" <<< "$depends" || { echo "package: no dependency on $lib ($depends)" >&2; exit 1; }
 done
 echo "package contents and dependencies: ok"
@@ -45,8 +45,9 @@ if [ "${1:-}" = "--install" ]; then
     rc=0
     HOME=$(mktemp -d) QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/KarvoGui >/dev/null 2>&1 || rc=$?
     [ "$rc" -eq 124 ] || { echo "package: KarvoGui ended with $rc" >&2; exit 1; }
+    [ "$(/usr/bin/karvo -e '2 100^ p')" = 1267650600228229401496703205376 ]
     $sudo apt-get remove -y -qq karvo >/dev/null
-    if [ -e /usr/bin/KarvoGui ] || [ -e /usr/share/applications/karvo-calculator.desktop ]; then
+    if [ -e /usr/bin/KarvoGui ] || [ -e /usr/bin/karvo ] || [ -e /usr/share/applications/karvo-calculator.desktop ]; then
         echo "package: files left after removal" >&2
         exit 1
     fi

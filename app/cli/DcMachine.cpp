@@ -112,6 +112,12 @@ bool DcMachine::numbers(size_t count) {
     return true;
 }
 
+// The engine's operations take their operands as shared numbers; the library
+// only reads them, so the stack's own numbers go in without a copy.
+std::shared_ptr<Number> DcMachine::operand(size_t fromTop) const {
+    return std::const_pointer_cast<Number>(_stack[_stack.size() - 1 - fromTop].number);
+}
+
 std::shared_ptr<Number> DcMachine::fresh() { return Number::withPrecision(0, 10); }
 
 void DcMachine::push(std::shared_ptr<const Number> number) {
@@ -471,11 +477,10 @@ void DcMachine::readNumber(int first, DcInput &input) {
 void DcMachine::arithmetic(int op) {
     if (!numbers(2))
         return;
-    PendingOperation pending{
-        op == '+'   ? Operation::Add
-        : op == '-' ? Operation::Subtract
-                    : Operation::Multiply,
-        {_stack[_stack.size() - 2].number->copy(), _stack.back().number->copy()}};
+    PendingOperation pending{op == '+'   ? Operation::Add
+                             : op == '-' ? Operation::Subtract
+                                         : Operation::Multiply,
+                             {operand(1), operand(0)}};
     Outcome outcome = compute(pending, 0, 10);
     if (!outcome.result)
         return failLibrary();
@@ -583,7 +588,7 @@ void DcMachine::ownOperation(int op) {
                         : op == 'V' ? Operation::Root
                                     : Operation::Factorial;
     for (size_t i = arity; i-- > 0;)
-        pending.operands.push_back(at(i).copy());
+        pending.operands.push_back(operand(i));
     if (op == 'V')
         std::swap(pending.operands[0], pending.operands[1]); // the library takes the degree first
     Outcome outcome = compute(pending, 0, 10);

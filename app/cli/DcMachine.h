@@ -73,6 +73,7 @@ class DcMachine {
     bool need(size_t count);
     bool numbers(size_t count);
     const Number &at(size_t fromTop) const { return *_stack[_stack.size() - 1 - fromTop].number; }
+    std::shared_ptr<Number> operand(size_t fromTop) const;
     std::shared_ptr<Number> fresh();
     void push(std::shared_ptr<const Number> number);
     void pushSmall(uint64_t value);

@@ -483,6 +483,49 @@ class StoreTest : public QObject {
         }
     }
 
+    // The index has no checksum of its own: a damaged one must give back the whole
+    // stack (a radix changed by the damage is still a radix) or nothing, with the
+    // state moved aside. Never a part of the stack, never a crash.
+    void everyDamagedIndexGivesTheWholeStackOrNothing() {
+        const auto first = makeNumber(0x1234567), second = makeNumber(-42);
+        saveNow(stateOf({first, second}, 16));
+        const QByteArray index = readAll(QDir(stackFolder).filePath("index.json"));
+        const QStringList names = namedFiles(stackFolder);
+        QCOMPARE(names.size(), 2);
+        QMap<QString, QByteArray> numbers;
+        for (const QString &name : names)
+            numbers[name] = readAll(QDir(stackFolder).filePath(name));
+
+        QList<QByteArray> damaged;
+        for (qsizetype length = 0; length < index.size(); ++length)
+            damaged << index.left(length);
+        for (qsizetype at = 0; at < index.size(); ++at)
+            for (char mask : {char(0x01), char(0x80)}) {
+                QByteArray altered = index;
+                altered[at] = char(altered[at] ^ mask);
+                damaged << altered;
+            }
+        int whole = 0, nothing = 0, case_ = 0;
+        for (const QByteArray &contents : damaged) {
+            const QString place = temporary->filePath(QString("index%1").arg(case_++));
+            QVERIFY(QDir().mkpath(place + "/stack"));
+            writeFile(place + "/stack/index.json", contents);
+            for (auto it = numbers.cbegin(); it != numbers.cend(); ++it)
+                writeFile(place + "/stack/" + it.key(), it.value());
+            const auto loaded = StackStore(place).load();
+            if (loaded.state.stack.empty()) {
+                QVERIFY2(!loaded.problem.isEmpty(), qPrintable(place));
+                QVERIFY(!QFileInfo::exists(place + "/stack"));
+                ++nothing;
+            } else {
+                expectStack(loaded.state, {first, second});
+                QVERIFY(loaded.state.radix >= 2 && loaded.state.radix <= 36);
+                ++whole;
+            }
+        }
+        QVERIFY(whole > 0 && nothing > 0);
+    }
+
     void everyUnreadableStateGetsItsOwnPlace() {
         QStringList problems;
         for (int round = 0; round < 3; ++round) {

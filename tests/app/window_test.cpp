@@ -363,6 +363,54 @@ class WindowTest : public QObject {
         QCOMPARE(status->text(), "Not a decimal integer: 1234abc");
     }
 
+    // Text no person would type: a megabyte pasted at once, control characters and
+    // invalid UTF-8. Each is taken whole or refused with a short message.
+    void hostileTextIsTakenWholeOrRefused() {
+        QApplication::clipboard()->setText(QString(1000000, '7'));
+        trigger("Paste");
+        QCOMPARE(stack->model()->rowCount(), 0);
+        QCOMPARE(status->text(), "Number exceeds 100000 words");
+        QApplication::clipboard()->setText(QString(900000, '7'));
+        trigger("Paste");
+        QCOMPARE(stack->model()->rowCount(), 1);
+        QCOMPARE(digits(), "900000");
+        QApplication::clipboard()->setText(QString::fromUtf8("12\x01\x1b[2J\xff\xfe\xc3(34"));
+        trigger("Paste");
+        QCOMPARE(stack->model()->rowCount(), 1);
+        QVERIFY2(status->text().startsWith("Not a decimal integer: "), qPrintable(status->text()));
+        QApplication::clipboard()->setText(QString(1000000, QChar(0x2603)));
+        trigger("Paste");
+        QCOMPARE(stack->model()->rowCount(), 1);
+        QVERIFY(status->text().size() < 100); // the text is quoted short
+        // Typed control characters never reach the stack as a number.
+        for (const QString text : {"5", "\x01", "\x1b", "\x7f", "6"}) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
+            QApplication::sendEvent(entry, &press);
+        }
+        QTest::keyClick(entry, Qt::Key_Return);
+        settle();
+        QCOMPARE(rows().last(), "56");
+    }
+
+    // Ten thousand numbers, and an operation pressed a thousand times in a row: every
+    // press is done in order and the whole stack survives a restart.
+    void tenThousandNumbersAndAThousandPresses() {
+        type("1");
+        for (int i = 1; i < 10000; ++i)
+            QTest::keyClick(entry, Qt::Key_Return);
+        settle();
+        QCOMPARE(stack->model()->rowCount(), 10000);
+        QTest::keyClicks(entry, QString(1000, '+'));
+        settle();
+        QCOMPARE(stack->model()->rowCount(), 9000);
+        QCOMPARE(rows().last(), "1001");
+        window.reset();
+        open();
+        QCOMPARE(stack->model()->rowCount(), 9000);
+        QCOMPARE(rows().first(), "1");
+        QCOMPARE(rows().last(), "1001");
+    }
+
     void theStackSurvivesARestart() {
         type("123");
         type("-456");

@@ -129,10 +129,11 @@ TEST(DcInput, HostileInputIsRefusedCommandByCommand) {
     std::string many;
     for (int i = 0; i < 10000; ++i)
         many += "1 ";
-    const Outcome r = run(noise + noise + " c " + many + "z p " + std::string(10000, 'd') + " z p");
+    const Outcome r = run(noise + noise + " c " + many + "z p " + std::string(10000, 'd') +
+                          " z p c 1 " + many.substr(0, 2000) + std::string(1000, '+') + " f");
     EXPECT_NE(r.err.find("karvo: stack empty"), std::string::npos);
     EXPECT_NE(r.out.find("'w' (0167) unimplemented\n"), std::string::npos);
-    EXPECT_EQ(r.out.substr(r.out.size() - 13), "\n10000\n20001\n");
+    EXPECT_EQ(r.out.substr(r.out.size() - 18), "\n10000\n20001\n1001\n");
 }
 
 TEST(DcProgram, ExitStatusSaysWhetherACommandFailed) {

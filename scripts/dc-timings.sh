@@ -14,6 +14,7 @@ scripts=(
     "7 1100000^ p"
     "[d 1 - d 1 <f *] sf 20000 lf x Z p"
     "[d 1 - d 1 <f *] sf 190000 lf x Z p"
+    "190000 y Z p"
     "2 1000000^ 3 600000^ * 10 600000^ ~ Z p Z p"
     "10 400000^ 1 - v Z p"
 )
@@ -24,6 +25,7 @@ seconds() { # runs a command, prints its wall time or "> limit"
     timeout "$limit" "$@" >/dev/null 2>&1 || status=$?
     end=$(date +%s.%N)
     [ "$status" -eq 124 ] && { echo "> $limit"; return; }
+    [ "$status" -gt 128 ] && { echo "crashed (signal $((status - 128)))"; return; }
     awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
 }
 

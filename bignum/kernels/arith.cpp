@@ -175,7 +175,7 @@ Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d) {
     // Normalise: divide a 2^s by d 2^s, whose remainder is the wanted one times 2^s.
     const unsigned s = unsigned(std::countl_zero(d));
     const Limb dn = d << s;
-    const Limb v = Limb(((DLimb(~dn) << kLimbBits) | ~Limb(0)) / dn);
+    const Limb v = reciprocal_2_by_1(dn);
     Limb r = s == 0 ? 0 : a[n - 1] >> (kLimbBits - s);
     for (size_t i = n; i-- > 0;) {
         const Limb u0 = s == 0 ? a[i] : (a[i] << s) | (i > 0 ? a[i - 1] >> (kLimbBits - s) : 0);

@@ -59,6 +59,59 @@ inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
     return q1;
 }
 
+// v = floor((B^2 - 1) / d) - B for a normalised d: the reciprocal of the
+// divisions above.
+inline Limb reciprocal_2_by_1(Limb d) { return Limb(((DLimb(~d) << kLimbBits) | ~Limb(0)) / d); }
+
+// v = floor((B^3 - 1) / (d1 B + d0)) - B for a normalised d1: the reciprocal
+// of a two-limb divisor, from that of d1 (Moller and Granlund, algorithm 6).
+inline Limb reciprocal_3_by_2(Limb d1, Limb d0) {
+    Limb v = reciprocal_2_by_1(d1);
+    Limb p = d1 * v + d0;
+    if (p < d0) {
+        --v;
+        if (p >= d1) {
+            --v;
+            p -= d1;
+        }
+        p -= d1;
+    }
+    const DLimb t = DLimb(v) * d0;
+    const Limb t1 = Limb(t >> kLimbBits), t0 = Limb(t);
+    p += t1;
+    if (p < t1) {
+        --v;
+        if (p > d1 || (p == d1 && t0 >= d0))
+            --v;
+    }
+    return v;
+}
+
+// Division of (u2 u1 u0) by a normalised (d1 d0), with (u2 u1) below (d1 d0),
+// by the reciprocal above (Moller and Granlund, algorithm 5). Returns the
+// quotient; the two-limb remainder goes to (r1 r0).
+inline Limb divide_3_by_2(Limb &r1, Limb &r0, Limb u2, Limb u1, Limb u0, Limb d1, Limb d0, Limb v) {
+    const DLimb q = DLimb(v) * u2 + ((DLimb(u2) << kLimbBits) | u1);
+    Limb q1 = Limb(q >> kLimbBits);
+    const Limb q0 = Limb(q);
+    const DLimb d = (DLimb(d1) << kLimbBits) | d0;
+    DLimb r = (DLimb(Limb(u1 - q1 * d1)) << kLimbBits) | u0;
+    r -= d;
+    r -= DLimb(d0) * q1;
+    ++q1;
+    if (Limb(r >> kLimbBits) >= q0) {
+        --q1;
+        r += d;
+    }
+    if (r >= d) {
+        ++q1;
+        r -= d;
+    }
+    r1 = Limb(r >> kLimbBits);
+    r0 = Limb(r);
+    return q1;
+}
+
 // q = a / d over n limbs, returns a mod d; d != 0. q may be a.
 Limb divrem_1(Limb *q, const Limb *a, size_t n, Limb d);
 

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "gmp_support.h"
+#include "kernels/arith.h"
 #include "kernels/div.h"
 #include "kernels/isa.h"
 #include "kernels/mul.h"
@@ -173,6 +175,41 @@ TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
                     << n << " x " << bn;
             }
         }
+    }
+}
+
+// The quotient limb of schoolbook division: three limbs by a normalised two, through the
+// reciprocal, at the edges (the largest and smallest divisors, windows just below d B) and
+// at random.
+TEST(Kernel, ThreeByTwoDivisionIsExact) {
+    Random rnd(kSeed);
+    std::vector<std::array<Limb, 5>> cases; // u2 u1 u0 d1 d0
+    const Limb top = Limb(1) << 63, ones = ~Limb(0);
+    for (const auto &[d1, d0] : std::vector<std::pair<Limb, Limb>>{
+             {top, 0}, {top, 1}, {top, ones}, {ones, ones}, {ones, 0}, {top + 1, ones}}) {
+        if (d0 > 0)
+            cases.push_back({d1, d0 - 1, ones, d1, d0});
+        cases.push_back({d1 - 1, ones, ones, d1, d0});
+        cases.push_back({0, 0, 0, d1, d0});
+        cases.push_back({0, ones, ones, d1, d0});
+    }
+    for (int i = 0; i < 20000; ++i) {
+        const Nat d = rnd.number(2), u = rnd.number(3);
+        const Limb d1 = d[1] | top, d0 = d[0];
+        Limb u2 = u[2], u1 = u[1];
+        if (u2 > d1 || (u2 == d1 && u1 >= d0))
+            u2 = d1 - 1 - (u2 % 3 == 0 ? 0 : u2 % (d1 - top + 1));
+        cases.push_back({u2, u1, u[0], d1, d0});
+    }
+    for (const auto &[u2, u1, u0, d1, d0] : cases) {
+        Limb r1 = 0, r0 = 0;
+        const Limb q = divide_3_by_2(r1, r0, u2, u1, u0, d1, d0, reciprocal_3_by_2(d1, d0));
+        Mpz mu(Nat{u0, u1, u2}), md(Nat{d0, d1}), eq, er;
+        mpz_tdiv_qr(eq, er, mu, md);
+        Nat expectQ = eq.nat(), expectR = er.nat();
+        expectR.resize(2, 0);
+        ASSERT_EQ(Nat{q}, expectQ.empty() ? Nat{0} : expectQ) << u2 << " " << u1 << " " << u0;
+        ASSERT_EQ((Nat{r0, r1}), expectR) << u2 << " " << u1 << " " << u0;
     }
 }
 

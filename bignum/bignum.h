@@ -13,6 +13,10 @@
  * is kept for the calling thread in bignum_last_message(); bignum_set_messages()
  * turns the printing off. Call bignum_init() once before anything else.
  *
+ * When memory runs out inside a call, it prints `<function>().. failed to
+ * allocate memory` and returns null, leaving its destination as for its other
+ * errors; no C++ exception leaves the library.
+ *
  * Results are not always trimmed: the word count in use (`oofm`) may include
  * zero words at the top. Each function says what it leaves.
  *
@@ -333,9 +337,8 @@ BIGNUM_API int bignum_iszero(const bignum *a);
  *
  * The destinations are cleared before the operands are read, so a
  * destination that is also an operand counts as zero. The operands may be the
- * same record. They are not `const`: some calls change an operand's sign
- * marker for the length of the call and put it back before returning, so an
- * operand must not be read by another thread meanwhile.
+ * same record. Operands are only read, never written, so several threads
+ * may share them.
  *
  * A result beyond the word limit prints
  * `<function>().. result of <words> words exceeds max of 100000`, and the call
@@ -352,7 +355,8 @@ BIGNUM_API int bignum_iszero(const bignum *a);
  *
  * Errors: a sum above the word limit prints
  * `bignum_add().. result of <words> words exceeds max of 100000`, leaves `dst`
- * at zero and returns null. Storage that cannot grow returns null.
+ * at zero and returns null. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination, distinct from `a` and `b`.
  * @param a The first operand; may be the same record as `b`.
@@ -370,7 +374,8 @@ BIGNUM_API bignum *bignum_add(bignum *dst, bignum *a, bignum *b);
  *
  * Errors: a result above the word limit prints
  * `bignum_sub().. result of <words> words exceeds max of 100000`, leaves `dst`
- * at zero and returns null. Storage that cannot grow returns null.
+ * at zero and returns null. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination, distinct from `a` and `b`.
  * @param a The minuend; may be the same record as `b`.
@@ -386,7 +391,8 @@ BIGNUM_API bignum *bignum_sub(bignum *dst, bignum *a, bignum *b);
  *
  * Errors: a product above the word limit prints
  * `bignum_mul().. result of <words> words exceeds max of 100000`, leaves `dst`
- * at zero and returns null. Storage that cannot grow returns null.
+ * at zero and returns null. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination, distinct from `a` and `b` (a factor that is also
  *            the destination counts as zero).
@@ -402,7 +408,6 @@ BIGNUM_API bignum *bignum_mul(bignum *dst, bignum *a, bignum *b);
  * exactly one operand is (-7 / 2 = -3, 7 / -2 = -3). The remainder is that of
  * the magnitudes and never negative (-7 and 7 divided by 2 or -2 leave 1).
  * Both outputs are cleared before the operands are read; results are trimmed.
- * The operands' sign markers are positive for the length of the call.
  *
  * Errors: a zero divisor prints `bignum_div().. division by zero`, leaves
  * `q` and `r` at zero and returns null.
@@ -502,7 +507,8 @@ BIGNUM_API extern const uint8_t BIGNUM_BASE_CHAR_INV[256];
  * Errors: a radix above 36, a null or an empty text return null without a
  * message and leave `dst` alone. A value above the word limit prints
  * `bignum_set_str().. result of <words> words exceeds max of 100000`, leaves
- * `dst` at zero and returns null. Storage that cannot grow returns null.
+ * `dst` at zero and returns null. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination, normally holding zero.
  * @param radix The radix, 0 to 36.
@@ -526,7 +532,8 @@ BIGNUM_API bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text)
  * @param radix The radix, 2 to 36.
  * @return The total number of digits of the magnitude (1 for zero), whether
  *         or not they all fitted; -1 for a radix below 2, -2 for a radix above
- *         36 (then `buf` is not written).
+ *         36 (then `buf` is not written); -3 when memory ran out (then `buf`
+ *         holds the empty string when `len` is above 0).
  */
 BIGNUM_API int32_t bignum_cstr_base(bignum *bn, int32_t len, char *buf, int32_t radix);
 /**
@@ -595,7 +602,7 @@ BIGNUM_API bignum *bignum_pow(bignum *dst, bignum *base, bignum *exponent);
  * Errors: a degree of zero or below prints `bignum_root().. degree must be at least 1`;
  * an even degree with a negative radicand prints
  * `bignum_root().. even root of a negative number`. Both return null and leave
- * `dst` as it was.
+ * `dst` as it was, as does memory that runs out.
  *
  * @param dst The destination; may be `degree` or `radicand`.
  * @param degree The degree, at least 1.
@@ -663,14 +670,14 @@ BIGNUM_API bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b);
 /**
  * @brief Extended Euclid: `g` = gcd(|`a`|, |`b`|) and `a` `x` + `b` `y` = `g`.
  *
- * For any signs. When `g` is 1, `x` is an inverse of `a` modulo `b` (it may
- * be negative; add |`b`| to bring it into range). Results are trimmed; zero
- * has sign 1. The inputs are read before any output is touched, so outputs
- * may be inputs.
+ * For any signs; two zeros give `g` = `x` = `y` = 0. When `g` is 1, `x` is
+ * an inverse of `a` modulo `b` (it may be negative; add |`b`| to bring it
+ * into range). Results are trimmed; zero has sign 1. The inputs are read
+ * before any output is touched, so outputs may be inputs.
  *
  * Errors: a call stopped through bignum_set_cancel_flag() prints
  * `bignum_modinv().. cancelled`, returns null and leaves `g`, `x` and `y` as
- * they were.
+ * they were; so does memory that runs out.
  *
  * @param g The greatest common divisor, or null when it is not wanted.
  * @param x The coefficient of `a`, or null.
@@ -732,7 +739,8 @@ BIGNUM_API uint8_t *bignum_getbytes(bignum *bn, uint8_t *buf);
  *
  * Errors: more than 400000 bytes print
  * `bignum_setbytes().. result of <words> words exceeds max of 100000` and
- * return null, `dst` left at zero. Storage that cannot grow returns null.
+ * return null, `dst` left at zero. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination.
  * @param buf The bytes.
@@ -855,7 +863,8 @@ BIGNUM_API void bignum_set_cancel_flag(const int *flag);
  *
  * Errors: more than 100000 words print
  * `bignum_rnd_mag().. result of <words> words exceeds max of 100000`, leave
- * `dst` at zero and return null. Storage that cannot grow returns null.
+ * `dst` at zero and return null. Storage that cannot grow, or memory
+ * that runs out, returns null.
  *
  * @param dst The destination.
  * @param words The number of words.

@@ -13,7 +13,8 @@ namespace {
 
 // Words of n!, from log2(n!) = lgamma(n + 1) / ln 2; saturates.
 uint64_t estimated_words(uint64_t n) {
-    const double bits = std::lgamma(double(n) + 1.0) / std::log(2.0);
+    int sign = 0; // lgamma_r, because lgamma writes the global signgam
+    const double bits = ::lgamma_r(double(n) + 1.0, &sign) / std::log(2.0);
     const double words = std::floor(bits / 32.0) + 1.0;
     return words >= 1.8e19 ? UINT64_MAX : uint64_t(words);
 }
@@ -41,10 +42,16 @@ bignum *factorial(bignum *dst, bignum *n, const char *function) {
 
 extern "C" {
 
-bignum *bignum_factorial(bignum *dst, bignum *n) { return factorial(dst, n, "bignum_factorial"); }
+bignum *bignum_factorial(bignum *dst, bignum *n) {
+    return guarded(
+        "bignum_factorial", [&] { return factorial(dst, n, "bignum_factorial"); },
+        [&] { return left_at_zero(dst); });
+}
 
 bignum *bignum_factorial_poor(bignum *dst, bignum *n) {
-    return factorial(dst, n, "bignum_factorial_poor");
+    return guarded(
+        "bignum_factorial_poor", [&] { return factorial(dst, n, "bignum_factorial_poor"); },
+        [&] { return left_at_zero(dst); });
 }
 
 } // extern "C"

@@ -7,11 +7,12 @@
 
 using namespace karvo;
 
-extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
+static bignum *gcd(bignum *dst, bignum *a, bignum *b) {
     // With a zero operand the other one is the answer, copied as it stands.
     const bignum *only = magnitude_is_zero(b) ? a : magnitude_is_zero(a) ? b : nullptr;
     if (only != nullptr) {
-        bignum_set_bn(dst, only);
+        if (bignum_set_bn(dst, only)->oofm != only->oofm) // cut short
+            return left_at_zero(dst);
         dst->sign = kPositive;
         return dst;
     }
@@ -23,8 +24,14 @@ extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
         report("bignum_gcd", "cancelled");
         return nullptr;
     }
-    assign(dst, g, false, "bignum_gcd");
+    if (!assign(dst, g, false, "bignum_gcd"))
+        return nullptr;
     return dst;
+}
+
+extern "C" bignum *bignum_gcd(bignum *dst, bignum *a, bignum *b) {
+    return guarded(
+        "bignum_gcd", [&] { return gcd(dst, a, b); }, [&] { return left_at_zero(dst); });
 }
 
 extern "C" void bignum_set_cancel_flag(const int *flag) { kernel::cancel_flag = flag; }

@@ -33,9 +33,7 @@ void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const ui
     dst->oofm = kernel::word_count(product);
 }
 
-} // namespace
-
-extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
+bignum *multiply(bignum *dst, bignum *a, bignum *b) {
     const uint64_t a_words_at_call = a->oofm;
     if (bignum_iszero(a) || bignum_iszero(b))
         return bignum_set(dst, 0);
@@ -65,4 +63,11 @@ extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
         multiply_small(dst, magnitude(a), magnitude(b));
     dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
     return dst;
+}
+
+} // namespace
+
+extern "C" bignum *bignum_mul(bignum *dst, bignum *a, bignum *b) {
+    return guarded(
+        "bignum_mul", [&] { return multiply(dst, a, b); }, [&] { return left_at_zero(dst); });
 }

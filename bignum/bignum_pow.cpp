@@ -20,9 +20,7 @@ uint64_t words_at_least(uint64_t bits, uint64_t e) {
     return words > UINT64_MAX ? UINT64_MAX : uint64_t(words);
 }
 
-} // namespace
-
-extern "C" bignum *bignum_pow(bignum *dst, bignum *base, bignum *exponent) {
+bignum *power(bignum *dst, bignum *base, bignum *exponent) {
     // The exponent is read before dst is written, so dst may be the exponent.
     const bool negative_exponent = is_negative(exponent);
     const auto e_words = magnitude(exponent);
@@ -62,4 +60,12 @@ extern "C" bignum *bignum_pow(bignum *dst, bignum *base, bignum *exponent) {
     if (!assign(dst, result, negative_result, "bignum_pow"))
         return nullptr;
     return dst;
+}
+
+} // namespace
+
+extern "C" bignum *bignum_pow(bignum *dst, bignum *base, bignum *exponent) {
+    return guarded(
+        "bignum_pow", [&] { return power(dst, base, exponent); },
+        [&] { return left_at_zero(dst); });
 }

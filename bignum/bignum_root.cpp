@@ -9,7 +9,9 @@
 
 using namespace karvo;
 
-extern "C" bignum *bignum_root(bignum *dst, bignum *degree, bignum *radicand) {
+namespace {
+
+bignum *root(bignum *dst, bignum *degree, bignum *radicand) {
     const auto d = magnitude(degree);
     if (d.empty() || is_negative(degree)) {
         report("bignum_root", "degree must be at least 1");
@@ -24,6 +26,17 @@ extern "C" bignum *bignum_root(bignum *dst, bignum *degree, bignum *radicand) {
     uint64_t n = UINT64_MAX;
     magnitude_to_u64(degree, &n);
     const kernel::Nat r = kernel::root(to_nat(radicand), n);
+    // Room first, so that a failure leaves dst as it was.
+    if (!reserve_for_copy(dst, kernel::word_count(r)))
+        return nullptr;
     assign(dst, r, negative, "bignum_root");
     return dst;
+}
+
+} // namespace
+
+extern "C" bignum *bignum_root(bignum *dst, bignum *degree, bignum *radicand) {
+    return guarded(
+        "bignum_root", [&] { return root(dst, degree, radicand); },
+        [] { return static_cast<bignum *>(nullptr); });
 }

@@ -62,12 +62,11 @@ bignum *bignum_set_bn(bignum *dst, const bignum *src) {
     return dst;
 }
 
-// The digits' value is added to what dst holds (callers pass zero). Every
-// byte counts with its table value, also at or above the radix; radix 0 keeps
-// only the last byte's digit and radix 1 sums the digits.
-bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text) {
-    if (radix > 36 || text == nullptr || text[0] == '\0')
-        return nullptr;
+} // extern "C"
+
+namespace {
+
+bignum *parse(bignum *dst, uint32_t radix, const char *text) {
     const size_t length = std::strlen(text);
     std::vector<uint8_t> digits(length);
     for (size_t i = 0; i < length; ++i)
@@ -113,12 +112,31 @@ bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text) {
         return dst;
     }
     ScopedRecord parsed, sum;
-    if (!parsed || !sum || !assign(parsed.get(), value, false, "bignum_set_str"))
-        return nullptr;
-    if (add_signed(sum.get(), dst, parsed.get(), "bignum_set_str") == nullptr) {
-        __bignum_zero(dst);
-        return nullptr;
-    }
-    return bignum_set_bn(dst, sum.get());
+    if (!parsed || !sum)
+        throw std::bad_alloc();
+    if (!assign(parsed.get(), value, false, "bignum_set_str"))
+        return left_at_zero(dst);
+    if (add_signed(sum.get(), dst, parsed.get(), "bignum_set_str") == nullptr)
+        return left_at_zero(dst);
+    // A copy cut short by a failed growth is no result.
+    if (bignum_set_bn(dst, sum.get())->oofm != sum.get()->oofm)
+        return left_at_zero(dst);
+    return dst;
 }
+
+} // namespace
+
+extern "C" {
+
+// The digits' value is added to what dst holds (callers pass zero). Every
+// byte counts with its table value, also at or above the radix; radix 0 keeps
+// only the last byte's digit and radix 1 sums the digits.
+bignum *bignum_set_str(bignum *dst, uint32_t radix, const char *text) {
+    if (radix > 36 || text == nullptr || text[0] == '\0')
+        return nullptr;
+    return guarded(
+        "bignum_set_str", [&] { return parse(dst, radix, text); },
+        [&] { return left_at_zero(dst); });
+}
+
 } // extern "C"

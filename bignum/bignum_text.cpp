@@ -9,6 +9,7 @@
 
 #include "bignum.h"
 #include "internal/record.h"
+#include "internal/report.h"
 
 using namespace karvo;
 
@@ -41,6 +42,9 @@ const uint8_t BIGNUM_BASE_CHAR_INV[256] = {
 } // extern "C"
 
 namespace {
+
+// What bignum_cstr_base returns when memory for the conversion could not be had.
+constexpr int32_t kNoMemory = -3;
 
 // Writes a number of k digits, of which `digits` are the leading ones (all of
 // them when they fit), into buf of len bytes: in full when they fit in len - 1
@@ -84,19 +88,32 @@ int32_t bignum_cstr_base(bignum *bn, int32_t len, char *buf, int32_t radix) {
         return -1;
     if (radix > 36)
         return -2;
-    // Only the digits that can be shown are produced, and the count.
-    const size_t wanted = len > 1 ? size_t(len) : 1;
-    const kernel::LeadingDigits lead = kernel::leading_digits(to_nat(bn), unsigned(radix), wanted);
-    write_display_form(lead.digits, lead.total, len, buf);
-    return int32_t(lead.total);
+    return guarded(
+        "bignum_cstr_base",
+        [&] {
+            // Only the digits that can be shown are produced, and the count.
+            const size_t wanted = len > 1 ? size_t(len) : 1;
+            const kernel::LeadingDigits lead =
+                kernel::leading_digits(to_nat(bn), unsigned(radix), wanted);
+            write_display_form(lead.digits, lead.total, len, buf);
+            return int32_t(lead.total);
+        },
+        [&] {
+            // The text is written whole or not at all; an empty one shows nothing stale.
+            if (len > 0)
+                buf[0] = '\0';
+            return kNoMemory;
+        });
 }
 
 char *bignum_cstr_base2(bignum *bn, int32_t len, int32_t radix) {
     if (len < 0)
         return nullptr;
     auto *buf = static_cast<char *>(std::calloc(size_t(len) + 1, 1));
-    if (buf != nullptr)
-        bignum_cstr_base(bn, len, buf, radix);
+    if (buf != nullptr && bignum_cstr_base(bn, len, buf, radix) == kNoMemory) {
+        std::free(buf);
+        return nullptr;
+    }
     return buf;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 #include <stdexcept>
 
 #include "Entry.h"
@@ -58,7 +59,7 @@ void Calculator::setStatus(std::string status) {
 
 // Tells the listener which rows changed: everything above the longest common
 // bottom part of the two stacks.
-void Calculator::replaceState(StackState next) {
+void Calculator::replaceState(StackState next, const StackState &now) {
     const auto &old = mStack;
     size_t common = 0;
     while (common < old.size() && common < next.stack.size() && old[common] == next.stack[common])
@@ -68,7 +69,6 @@ void Calculator::replaceState(StackState next) {
     mStack = std::move(next.stack);
     mRadix = next.radix;
     ++mGeneration;
-    const StackState now{mStack, mRadix};
     for (StackListener *listener : mListeners) {
         if (removed != 0 || added != 0)
             listener->stackChanged(int(common), removed, added, now);
@@ -78,18 +78,38 @@ void Calculator::replaceState(StackState next) {
 }
 
 void Calculator::commit(StackState next) {
-    mUndo.push_back({mStack, mRadix});
+    const StackState now = next;
+    mUndo.push_back({mStack, mRadix}); // the last step that can fail
     if (mUndo.size() > kUndoLevels)
         mUndo.pop_front();
     mRedo.clear();
-    replaceState(std::move(next));
+    replaceState(std::move(next), now);
 }
 
 void Calculator::restore(StackState state) {
     std::lock_guard lock(mLock);
+    const StackState now = state;
     mUndo.clear();
     mRedo.clear();
-    replaceState(std::move(state));
+    replaceState(std::move(state), now);
+}
+
+void Calculator::setNoMemory() noexcept {
+    try {
+        mStatus = kNoMemory;
+    } catch (const std::bad_alloc &) {
+        mStatus.clear();
+    }
+}
+
+template <class Action> bool Calculator::guarded(Action &&action) {
+    std::lock_guard lock(mLock);
+    try {
+        return action();
+    } catch (const std::bad_alloc &) {
+        setNoMemory();
+        return false;
+    }
 }
 
 void Calculator::push(std::shared_ptr<Number> number) {
@@ -126,15 +146,16 @@ void Calculator::clear() {
 }
 
 bool Calculator::setRadix(int32_t radix) {
-    std::lock_guard lock(mLock);
-    if (radix < 2 || radix > 36) {
-        mStatus = "Radix must be from 2 to 36";
-        return false;
-    }
-    if (radix != mRadix)
-        commit({mStack, radix});
-    mStatus.clear();
-    return true;
+    return guarded([&] {
+        if (radix < 2 || radix > 36) {
+            mStatus = "Radix must be from 2 to 36";
+            return false;
+        }
+        if (radix != mRadix)
+            commit({mStack, radix});
+        mStatus.clear();
+        return true;
+    });
 }
 
 bool Calculator::enough(int count, const char *what) {
@@ -145,7 +166,10 @@ bool Calculator::enough(int count, const char *what) {
 }
 
 bool Calculator::enter(std::string_view text) {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return enterLocked(text); });
+}
+
+bool Calculator::enterLocked(std::string_view text) {
     std::shared_ptr<Number> number;
     if (trimBlanks(text).empty()) {
         if (mStack.empty())
@@ -171,17 +195,21 @@ bool Calculator::enter(std::string_view text) {
 }
 
 bool Calculator::paste(std::string_view text) {
-    const std::string cleaned = withoutLineBreaks(text);
-    std::lock_guard lock(mLock);
-    if (trimBlanks(cleaned).empty()) {
-        mStatus = "Nothing to paste";
-        return false;
-    }
-    return enter(cleaned);
+    return guarded([&] {
+        const std::string cleaned = withoutLineBreaks(text);
+        if (trimBlanks(cleaned).empty()) {
+            mStatus = "Nothing to paste";
+            return false;
+        }
+        return enterLocked(cleaned);
+    });
 }
 
 bool Calculator::swap() {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return swapLocked(); });
+}
+
+bool Calculator::swapLocked() {
     if (!enough(2, "swap"))
         return false;
     StackState next{mStack, mRadix};
@@ -192,7 +220,10 @@ bool Calculator::swap() {
 }
 
 bool Calculator::drop() {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return dropLocked(); });
+}
+
+bool Calculator::dropLocked() {
     if (!enough(1, "drop"))
         return false;
     StackState next{mStack, mRadix};
@@ -203,7 +234,10 @@ bool Calculator::drop() {
 }
 
 bool Calculator::rotate() {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return rotateLocked(); });
+}
+
+bool Calculator::rotateLocked() {
     if (!enough(3, "rotate"))
         return false;
     StackState next{mStack, mRadix};
@@ -214,7 +248,10 @@ bool Calculator::rotate() {
 }
 
 bool Calculator::changeSign() {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return changeSignLocked(); });
+}
+
+bool Calculator::changeSignLocked() {
     if (!enough(1, "change sign"))
         return false;
     auto negated = mStack.back()->copy();
@@ -246,24 +283,34 @@ bool Calculator::canRedo() const {
 // off the other.
 bool Calculator::travel(std::deque<StackState> &from, std::deque<StackState> &to,
                         const char *nothing) {
-    std::lock_guard lock(mLock);
-    if (from.empty()) {
-        mStatus = nothing;
-        return false;
-    }
-    to.push_back({mStack, mRadix});
-    StackState next = std::move(from.back());
-    from.pop_back();
-    replaceState(std::move(next));
-    mStatus.clear();
-    return true;
+    return guarded([&] {
+        if (from.empty()) {
+            mStatus = nothing;
+            return false;
+        }
+        const StackState now = from.back();
+        to.push_back({mStack, mRadix}); // the last step that can fail
+        StackState next = std::move(from.back());
+        from.pop_back();
+        replaceState(std::move(next), now);
+        mStatus.clear();
+        return true;
+    });
 }
 
 bool Calculator::undo() { return travel(mUndo, mRedo, "Nothing to undo"); }
 bool Calculator::redo() { return travel(mRedo, mUndo, "Nothing to redo"); }
 
 std::optional<PendingOperation> Calculator::prepare(Operation operation) {
-    std::lock_guard lock(mLock);
+    std::optional<PendingOperation> pending;
+    guarded([&] {
+        pending = prepareLocked(operation);
+        return pending.has_value();
+    });
+    return pending;
+}
+
+std::optional<PendingOperation> Calculator::prepareLocked(Operation operation) {
     const OperationInfo &what = info(operation);
     if (!enough(what.arity, what.name))
         return std::nullopt;
@@ -280,7 +327,10 @@ std::optional<PendingOperation> Calculator::prepare(Operation operation) {
 }
 
 bool Calculator::finish(const PendingOperation &pending, const Outcome &outcome) {
-    std::lock_guard lock(mLock);
+    return guarded([&] { return finishLocked(pending, outcome); });
+}
+
+bool Calculator::finishLocked(const PendingOperation &pending, const Outcome &outcome) {
     if (!outcome.result) {
         mStatus = outcome.cancelled ? "Cancelled " + std::string(info(pending.operation).name)
                                     : outcome.failure;
@@ -299,9 +349,10 @@ bool Calculator::finish(const PendingOperation &pending, const Outcome &outcome)
 }
 
 bool Calculator::perform(Operation operation) {
-    std::lock_guard lock(mLock);
-    auto pending = prepare(operation);
-    if (!pending)
-        return false;
-    return finish(*pending, compute(*pending, mPrecision, mRadix));
+    return guarded([&] {
+        auto pending = prepareLocked(operation);
+        if (!pending)
+            return false;
+        return finishLocked(*pending, compute(*pending, mPrecision, mRadix));
+    });
 }

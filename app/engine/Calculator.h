@@ -41,6 +41,7 @@ class Calculator {
     void removeListener(StackListener *listener);
 
     // Throws std::invalid_argument for nullptr; the stack is then unchanged.
+    // Like pop and clear, passes std::bad_alloc on with everything as it was.
     void push(std::shared_ptr<Number> number);
     // Throws std::out_of_range on an empty stack.
     std::shared_ptr<Number> pop();
@@ -97,14 +98,29 @@ class Calculator {
     bool modpow() { return perform(Operation::ModularPower); }
 
     // Why the last action failed, or what it did when that is worth saying;
-    // empty after an ordinary success.
+    // empty after an ordinary success. The actions that answer true or false
+    // answer false when memory runs out, with everything as it was.
     std::string status() const;
     void setStatus(std::string status);
 
   private:
     // Makes `next` the state, keeping the current one as an undo level.
     void commit(StackState next);
-    void replaceState(StackState next);
+    // `now` is a copy of `next` for the listeners, made before anything changed:
+    // the copies are the steps that can fail.
+    void replaceState(StackState next, const StackState &now);
+    // Runs an action under the lock; a failed allocation inside it ends the
+    // action with false and a status, before it has changed anything.
+    template <class Action> bool guarded(Action &&action);
+    void setNoMemory() noexcept;
+    // The bodies of the public actions of the same names, run under guarded().
+    bool enterLocked(std::string_view text);
+    bool swapLocked();
+    bool dropLocked();
+    bool rotateLocked();
+    bool changeSignLocked();
+    std::optional<PendingOperation> prepareLocked(Operation operation);
+    bool finishLocked(const PendingOperation &pending, const Outcome &outcome);
     bool enough(int count, const char *what);
     bool travel(std::deque<StackState> &from, std::deque<StackState> &to, const char *nothing);
 

@@ -70,13 +70,17 @@ EntryResult parseEntry(std::string_view text, int32_t precision, int32_t radix) 
     // The library reads lower-case letters only.
     std::transform(digits.begin(), digits.end(), digits.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    auto number = Number::fromString(digits, uint32_t(precision), uint32_t(radix));
+    auto number = Number::withPrecision(precision, radix);
     if (!number)
         return {nullptr, "No memory for a new number"};
-    // The library leaves zero when the value does not fit in its words.
+    // The library refuses a value that does not fit in its words, and one it
+    // has no memory for.
+    if (bignum_set_str(number->bignum(), uint32_t(radix), digits.c_str()) == nullptr) {
+        const bool noMemory = std::string_view(bignum_last_message()).starts_with("failed to");
+        return {nullptr, noMemory ? "No memory for a new number" : "Number exceeds 100000 words"};
+    }
+    number->markAsOutdated();
     const bool allZeros = digits.find_first_not_of('0') == std::string::npos;
-    if (!allZeros && bignum_iszero(number->bignum()))
-        return {nullptr, "Number exceeds 100000 words"};
     if (negative && !allZeros)
         number->bignum()->sign = 2;
     number->setString(std::string(entry));

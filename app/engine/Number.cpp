@@ -31,7 +31,9 @@ std::shared_ptr<Number> Number::copy() const {
     if (!twin)
         return nullptr;
     twin->setString(_strnum);
-    bignum_set_bn(twin->bignum(), bignum());
+    // A copy cut short by storage that could not grow is no copy.
+    if (bignum_set_bn(twin->bignum(), bignum())->oofm != bignum()->oofm)
+        return nullptr;
     twin->setOutdated(_outdated);
     return twin;
 }
@@ -46,33 +48,42 @@ std::optional<std::string> Number::updateStringWithPrecision(int32_t precision, 
     _strnum.reset();
     if (precision > kMaxPrecision)
         return std::nullopt;
-    std::string buffer;
     try {
-        buffer.assign(size_t(std::max(precision, 0)), '\0');
+        std::string buffer(size_t(std::max(precision, 0)), '\0');
+        // The library writes nothing for a radix outside 2..36 or an empty buffer.
+        const bool inRange = radix >= 2 && radix <= 36;
+        if (bignum_cstr_base(_number.get(), precision, buffer.data(), radix) < 1 && inRange)
+            return std::nullopt; // no memory for the conversion
+        std::string magnitude(buffer.c_str());
+        // The library's text has no sign; the display puts it in front.
+        _strnum = isNegative() && !magnitude.empty() ? "-" + magnitude : magnitude;
     } catch (const std::bad_alloc &) {
         return std::nullopt;
     }
-    // The library writes nothing for a radix outside 2..36 or an empty buffer.
-    bignum_cstr_base(_number.get(), precision, buffer.data(), radix);
-    std::string magnitude(buffer.c_str());
-    // The library's text has no sign; the display puts it in front.
-    _strnum = isNegative() && !magnitude.empty() ? "-" + magnitude : magnitude;
     _precision = precision;
     _outdated = 0;
     _radix = radix;
-    return _strnum;
+    return shown();
+}
+
+std::optional<std::string> Number::shown() const noexcept {
+    try {
+        return _strnum;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
 }
 
 std::optional<std::string> Number::description() {
     if (_outdated != 0)
         updateString();
-    return _strnum;
+    return shown();
 }
 
 std::optional<std::string> Number::descriptionIn(int32_t radix) {
     if (_outdated != 0 || _radix != radix || !_strnum)
         updateStringWithPrecision(_precision, radix);
-    return _strnum;
+    return shown();
 }
 
 int64_t Number::digitCount(int32_t radix) const {
@@ -93,7 +104,9 @@ std::string Number::fullText(int32_t radix) const {
     }
     if (negative)
         text[0] = '-';
-    bignum_cstr_base(_number.get(), int32_t(digits + 1), text.data() + (negative ? 1 : 0), radix);
+    if (bignum_cstr_base(_number.get(), int32_t(digits + 1), text.data() + (negative ? 1 : 0),
+                         radix) != digits)
+        return {};   // no memory for the conversion
     text.pop_back(); // the terminating zero
     return text;
 }

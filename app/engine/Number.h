@@ -48,7 +48,8 @@ class Number {
 
     std::optional<std::string> updateString();
     // Rebuilds the display string in a buffer of `precision` bytes; a negative value
-    // gets a '-' in front of the library's magnitude text. Nothing when refused.
+    // gets a '-' in front of the library's magnitude text. Nothing when refused or
+    // out of memory; then the number stays outdated.
     std::optional<std::string> updateStringWithPrecision(int32_t precision, int32_t radix);
     // The display string, rebuilt first when outdated; absent after a failed rebuild.
     std::optional<std::string> description();
@@ -70,6 +71,9 @@ class Number {
     int32_t radix() const { return _radix; }
 
   private:
+    // A copy of the display string for a caller; nothing when memory for it runs out.
+    std::optional<std::string> shown() const noexcept;
+
     Record _number;
     std::optional<std::string> _strnum;
     int8_t _outdated;

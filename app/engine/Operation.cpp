@@ -1,6 +1,7 @@
 #include "Operation.h"
 
 #include <cctype>
+#include <new>
 
 namespace {
 
@@ -28,6 +29,11 @@ using Record = std::unique_ptr<::bignum, FreeRecord>;
 
 bool isZero(const Number &n) { return bignum_iszero(n.bignum()) != 0; }
 
+// A copy cut short by storage that could not grow is no copy.
+bool copied(::bignum *dst, const ::bignum *src) {
+    return bignum_set_bn(dst, src) != nullptr && dst->oofm == src->oofm;
+}
+
 // The inverse of a modulo |m| in [0, |m|), or why there is none.
 Outcome inverse(const Number &a, const Number &m, Number &result) {
     if (isZero(m))
@@ -47,17 +53,20 @@ Outcome inverse(const Number &a, const Number &m, Number &result) {
                 "No inverse modulo the top: the gcd is " + shown->description().value_or("")};
     }
     // x lies in (-|m|, |m|); a negative one is moved up by |m|.
-    bignum_mod(rest.get(), x.get(), m.bignum());
+    if (bignum_mod(rest.get(), x.get(), m.bignum()) == nullptr)
+        return {nullptr, libraryFailure()};
     const bool negative = x->sign == 2 && !bignum_iszero(rest.get());
     if (!negative) {
-        bignum_set_bn(result.bignum(), rest.get());
+        if (!copied(result.bignum(), rest.get()))
+            return {nullptr, kNoMemory};
         return {};
     }
     Record modulus(bignum_alloc());
-    if (!modulus || !bignum_set_bn(modulus.get(), m.bignum()))
+    if (!modulus || !copied(modulus.get(), m.bignum()))
         return {nullptr, kNoMemory};
     modulus->sign = 1;
-    bignum_sub(result.bignum(), modulus.get(), rest.get());
+    if (bignum_sub(result.bignum(), modulus.get(), rest.get()) == nullptr)
+        return {nullptr, libraryFailure()};
     return {};
 }
 
@@ -102,8 +111,10 @@ std::string libraryFailure() {
     return text;
 }
 
-Outcome compute(const PendingOperation &pending, int32_t precision, int32_t radix,
-                const int *cancel) {
+namespace {
+
+Outcome computeOrThrow(const PendingOperation &pending, int32_t precision, int32_t radix,
+                       const int *cancel) {
     auto result = Number::withPrecision(precision, radix);
     if (!result)
         return {nullptr, kNoMemory};
@@ -121,4 +132,21 @@ Outcome compute(const PendingOperation &pending, int32_t precision, int32_t radi
         outcome.cancelled = outcome.failure == "Cancelled";
     }
     return outcome;
+}
+
+} // namespace
+
+// Runs on the computing thread, where an exception would end the program.
+Outcome compute(const PendingOperation &pending, int32_t precision, int32_t radix,
+                const int *cancel) {
+    try {
+        return computeOrThrow(pending, precision, radix, cancel);
+    } catch (const std::bad_alloc &) {
+        Outcome failed;
+        try {
+            failed.failure = kNoMemory;
+        } catch (const std::bad_alloc &) {
+        }
+        return failed;
+    }
 }

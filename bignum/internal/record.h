@@ -48,6 +48,21 @@ void write_magnitude(bignum *dst, kernel::View value);
 // as a copy does. Fails (with the too-large message) above the word limit.
 bool assign(bignum *dst, const kernel::Nat &value, bool negative, const char *function);
 
+// The state most families leave after an error: `dst` holds zero, and the
+// call returns null.
+inline bignum *left_at_zero(bignum *dst) {
+    __bignum_zero(dst);
+    return nullptr;
+}
+// The same for a division's two outputs, either of which may be null.
+inline bignum *left_at_zero(bignum *q, bignum *r) {
+    if (q != nullptr)
+        __bignum_zero(q);
+    if (r != nullptr)
+        __bignum_zero(r);
+    return nullptr;
+}
+
 // A temporary record, released when the scope ends.
 class ScopedRecord {
   public:

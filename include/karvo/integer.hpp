@@ -289,6 +289,7 @@ class Integer {
      * @param radix The radix, 2 to 36.
      * @return The number of digits of |value| (no sign); 1 for zero.
      * @throws std::invalid_argument When the radix is outside 2..36.
+     * @throws std::bad_alloc When storage could not be had.
      */
     std::size_t digits(int radix = 10) const {
         detail::check_radix(radix);
@@ -296,7 +297,10 @@ class Integer {
             return 1;
         bignum v = view();
         char none[1];
-        return std::size_t(bignum_cstr_base(&v, 1, none, radix));
+        const int32_t count = bignum_cstr_base(&v, 1, none, radix);
+        if (count < 0)
+            detail::throw_refusal(); // no memory for the count
+        return std::size_t(count);
     }
     /**
      * @brief The value as text: lower-case digits with a leading '-' for a negative value.
@@ -316,6 +320,8 @@ class Integer {
             text.assign(room + 2, '\0');
             bignum v = view();
             const int32_t count = bignum_cstr_base(&v, int32_t(room + 1), text.data() + 1, radix);
+            if (count < 0)
+                detail::throw_refusal();
             if (std::size_t(count) <= room) {
                 text.resize(std::size_t(count) + 1);
                 break;
@@ -613,9 +619,8 @@ class Integer {
     friend struct std::hash<Integer>;
 
   private:
-    // A shallow copy of the record to pass as an operand. The library sets an
-    // operand's sign marker positive for the length of some calls; on a copy
-    // that never touches a value other threads may be reading.
+    // A shallow copy of the record to pass as an operand (the interface takes
+    // non-const records; the library only reads its operands).
     bignum view() const noexcept {
         if (rec_ != nullptr)
             return *rec_;

@@ -852,8 +852,7 @@ TEST(IntegerValue, CopyMoveAndSwap) {
 }
 
 TEST(IntegerValue, SharedOperandsAreReadOnlyAcrossThreads) {
-    // The library flips operands' sign markers inside some calls; a value used
-    // by several threads at once must not see that.
+    // A value used by several threads at once stays exact for all of them.
     // Operands long enough that the calls overlap.
     const mpz_class za = -((mpz_class(1) << 200000) + 77), zb = (mpz_class(1) << 100000) + 5;
     const Integer a = I(za), b = I(zb);

@@ -14,7 +14,7 @@ scripts=(
     "7 1100000^ p"
     "[d 1 - d 1 <f *] sf 20000 lf x Z p"
     "[d 1 - d 1 <f *] sf 190000 lf x Z p"
-    "2 2000000^ 3 600000^ * 10 300000^ ~ Z p Z p"
+    "2 2000000^ 3 600000^ * 10 300000^ ~ Z p sx Z p"
     "10 400000^ 1 - v Z p"
 )
 # Scripts with karvo's own commands, which dc does not have.

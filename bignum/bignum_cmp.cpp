@@ -2,6 +2,7 @@
 // magnitudes do, whatever the sign (so -5 compares greater than -3).
 #include "bignum.h"
 #include "internal/record.h"
+#include "internal/signed_ops.h"
 
 using namespace karvo;
 
@@ -16,14 +17,7 @@ int library_order(const bignum *a, const bignum *b) {
         return -1;
     if (a->sign == kPositive && b->sign == kNegative)
         return 1;
-    auto ma = magnitude(a), mb = magnitude(b);
-    if (ma.size() != mb.size())
-        return ma.size() > mb.size() ? 1 : -1;
-    for (size_t i = ma.size(); i-- > 0;) {
-        if (ma[i] != mb[i])
-            return ma[i] > mb[i] ? 1 : -1;
-    }
-    return 0;
+    return compare_magnitudes(a, b);
 }
 
 } // namespace

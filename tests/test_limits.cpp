@@ -29,17 +29,6 @@ struct Large {
 // A destination holding a value of 100000 words, and so storage of 100000 words.
 Num big_destination(const Mpz &v) { return Num(-v); }
 
-Mpz tdiv_q(const Mpz &n, const Mpz &d) {
-    Mpz q;
-    mpz_tdiv_q(q, n, d);
-    return q;
-}
-Mpz mod_abs(const Mpz &n, const Mpz &d) {
-    Mpz r;
-    mpz_tdiv_r(r, n, d);
-    return abs(r);
-}
-
 using Op = bignum *(*)(bignum *, bignum *, bignum *);
 
 // op(a, b) into a fresh destination and into one holding a large value; the

@@ -198,17 +198,6 @@ Mpz operand(Rng &rng, uint64_t words, bool negative = false) {
     return negative ? -v : v;
 }
 
-Mpz tdiv_q(const Mpz &n, const Mpz &d) {
-    Mpz q;
-    mpz_tdiv_q(q, n, d);
-    return q;
-}
-Mpz mod_abs(const Mpz &n, const Mpz &d) {
-    Mpz r;
-    mpz_tdiv_r(r, n, d);
-    return abs(r);
-}
-
 } // namespace
 
 TEST(AllocationFailure, RecordsAreWholeOrNone) {

@@ -61,6 +61,19 @@ class Mpz {
 
 uint64_t word_count(const Mpz &v); // words of the trimmed magnitude
 
+// The library's division: the quotient rounded toward zero, and the remainder
+// of the magnitudes.
+inline Mpz tdiv_q(const Mpz &n, const Mpz &d) {
+    Mpz q;
+    mpz_tdiv_q(q, n, d);
+    return q;
+}
+inline Mpz mod_abs(const Mpz &n, const Mpz &d) {
+    Mpz r;
+    mpz_tdiv_r(r, n, d);
+    return abs(r);
+}
+
 // An owned record from bignum_alloc; converts to bignum *.
 class Num {
   public:

@@ -5,6 +5,7 @@
 // serve roots up to the crossovers in Tuning; larger ones go to
 // root_newton.cpp.
 #include <algorithm>
+#include <cmath>
 
 #include "kernels/nat.h"
 #include "kernels/root.h"
@@ -30,6 +31,39 @@ Nat descend(View a, uint64_t n, Nat x, const Tuning &t) {
     }
 }
 
+// A root of at most 64 bits. Newton's step from 2^bits shrinks x only by a
+// factor (n - 1) / n while x^n is far above a, so a large degree would take
+// about n steps; instead a floating-point estimate narrows the bounds and
+// bisection finishes, a few dozen powers at most.
+Nat short_root(View a, uint64_t n, uint64_t root_bits, const Tuning &t) {
+    auto at_most_a = [&](uint64_t x) { return compare(pow(from_u64(x), n, t), a) <= 0; };
+    // lo^n <= a < hi^n, as a has fewer than n root_bits bits and at least
+    // n (root_bits - 1) + 1.
+    uint64_t lo = uint64_t(1) << (root_bits - 1);
+    unsigned __int128 hi = static_cast<unsigned __int128>(1) << root_bits;
+    // log2(a) from the top two limbs is good to about 2^-52 relative; divided
+    // by n and raised, the root is good to far better than 2^-24.
+    const size_t m = a.size();
+    double top = double(a[m - 1]);
+    if (m >= 2)
+        top += double(a[m - 2]) * 0x1p-64;
+    const double estimate = std::exp2((64.0 * double(m - 1) + std::log2(top)) / double(n));
+    const double below = std::floor(estimate * (1 - 0x1p-24)) - 1;
+    const double above = std::ceil(estimate * (1 + 0x1p-24)) + 2;
+    if (below > double(lo) && below < 0x1p64 && at_most_a(uint64_t(below)))
+        lo = uint64_t(below);
+    if (above < double(hi) && !at_most_a(uint64_t(above)))
+        hi = uint64_t(above);
+    while (hi - lo > 1) {
+        const uint64_t mid = lo + uint64_t((hi - lo) / 2);
+        if (at_most_a(mid))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return from_u64(lo);
+}
+
 } // namespace
 
 Nat root(View a, uint64_t n, const Tuning &t) {
@@ -46,7 +80,7 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     if (n == 2)
         return sqrt_karatsuba(a, t);
     if (root_bits <= 64)
-        return descend(a, n, shift_left(Nat{1}, root_bits), t);
+        return short_root(a, n, root_bits, t);
     // floor(a^(1/n)) <= x0 = c 2^s with c = floor((a >> n s)^(1/n)) + 1. With s
     // a few bits short of half the root, one Newton step from x0 lands at the
     // root or just above it. As x0 ends in s zero bits, x0^(n-1) is a power of

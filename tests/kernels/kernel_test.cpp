@@ -657,6 +657,27 @@ TEST(Kernel, RootsMatchGmpOnEveryPath) {
                 check(a, degree);
         }
     }
+    // Roots of up to 64 bits under degrees in the thousands: r^n and its neighbours
+    // for r at the ends of the root's bit lengths, and uniform radicands.
+    for (uint64_t degree : {1000, 5003, 40000}) {
+        for (const Limb r : {Limb(3), Limb(5) << 30, (Limb(1) << 40) + 1, ~Limb(0) >> 2,
+                             (Limb(1) << 63) + 29, ~Limb(0)}) {
+            if (bit_length(Nat{r}) * degree > 600000)
+                continue;
+            const Nat exact = pow(Nat{r}, degree);
+            for (const Nat &a : {sub(exact, Nat{1}), exact, add(exact, Nat{1})}) {
+                Mpz expected, ma(a);
+                mpz_root(expected, ma, degree);
+                ASSERT_EQ(root(a, degree), expected.nat()) << degree << " " << r;
+            }
+        }
+        for (size_t limbs : {size_t(100), size_t(900)}) {
+            const Nat a = rnd.number(limbs);
+            Mpz expected, ma(a);
+            mpz_root(expected, ma, degree);
+            ASSERT_EQ(root(a, degree), expected.nat()) << degree << " " << limbs;
+        }
+    }
 }
 
 // Karatsuba's square root at every limb count up to 70 and a few beyond, with

@@ -3,6 +3,9 @@
 #include "kernels/limb.h"
 
 #include <cstdlib>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#endif
 #include <cstring>
 #include <initializer_list>
 
@@ -18,8 +21,12 @@ bool cpu(const char *feature) {
     if (std::strcmp(feature, "avx512") == 0)
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
                __builtin_cpu_supports("avx512ifma");
-    if (std::strcmp(feature, "rows") == 0)
-        return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
+    if (std::strcmp(feature, "rows") == 0) {
+        // ADX from CPUID leaf 7 (EBX bit 19): clang's builtin does not know it.
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __builtin_cpu_supports("bmi2") && __get_cpuid_count(7, 0, &a, &b, &c, &d) &&
+               (b & (1u << 19)) != 0;
+    }
 #endif
     (void)feature;
     return false;

@@ -254,28 +254,5 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Input in(data, size);
-    begin_input(in);
-    Pool p;
-    for (int step = 0; step < 6 && in.more(); step++) {
-        switch (in.byte() % 6) {
-        case 0:
-            p.reload(in, p.slot(in.byte() % Pool::kSlots));
-            break;
-        case 1:
-            load_common(in, p);
-            break;
-        case 2:
-            gcd(in, p);
-            break;
-        case 3:
-        case 4:
-            modinv(in, p);
-            break;
-        default:
-            modpow(in, p);
-            break;
-        }
-    }
-    return 0;
+    return run_actions(data, size, 6, {reload_slot, load_common, gcd, modinv, modinv, modpow});
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
 
 #include "fuzz_support.h"
@@ -58,5 +59,22 @@ class Pool {
     std::array<Rec, kSlots> recs_;
     int64_t budget_ = 150000;
 };
+
+// An action on the pool, taking what it needs from the input.
+using Action = void (*)(Input &, Pool &);
+
+inline void reload_slot(Input &in, Pool &p) { p.reload(in, p.slot(in.byte() % Pool::kSlots)); }
+
+// One fuzz input: up to `steps` actions, each picked by a byte from `actions`
+// (an action named twice is picked twice as often).
+inline int run_actions(const uint8_t *data, size_t size, int steps,
+                       std::initializer_list<Action> actions) {
+    Input in(data, size);
+    begin_input(in);
+    Pool p;
+    for (int step = 0; step < steps && in.more(); step++)
+        actions.begin()[in.byte() % actions.size()](in, p);
+    return 0;
+}
 
 } // namespace fz

@@ -233,25 +233,5 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Input in(data, size);
-    begin_input(in);
-    Pool p;
-    for (int step = 0; step < 6 && in.more(); step++) {
-        switch (in.byte() % 5) {
-        case 0:
-            p.reload(in, p.slot(in.byte() % Pool::kSlots));
-            break;
-        case 1:
-            power(in, p);
-            break;
-        case 2:
-        case 3:
-            root(in, p);
-            break;
-        default:
-            factorial(in, p);
-            break;
-        }
-    }
-    return 0;
+    return run_actions(data, size, 6, {reload_slot, power, root, root, factorial});
 }

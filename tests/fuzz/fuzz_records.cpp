@@ -495,55 +495,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Input in(data, size);
-    begin_input(in);
-    Pool p;
-    for (int step = 0; step < 10 && in.more(); step++) {
-        switch (in.byte() % 16) {
-        case 0:
-            p.reload(in, p.slot(in.byte() % Pool::kSlots));
-            break;
-        case 1:
-            grow(in, p);
-            break;
-        case 2:
-            set_word(in, p);
-            break;
-        case 3:
-            word_reads_trim_zero(in, p);
-            break;
-        case 4:
-            set_value(in, p);
-            break;
-        case 5:
-            set_ui8(in, p);
-            break;
-        case 6:
-            set_bn(in, p);
-            break;
-        case 7:
-            print(in, p);
-            break;
-        case 8:
-        case 9:
-            reads(in, p);
-            break;
-        case 10:
-            setbytes(in, p);
-            break;
-        case 11:
-            rshift(in, p);
-            break;
-        case 12:
-            rnd_mag(in, p);
-            break;
-        case 13:
-            rnd_max(in, p);
-            break;
-        default:
-            records_and_constants();
-            break;
-        }
-    }
-    return 0;
+    const auto constants = [](Input &, Pool &) { records_and_constants(); };
+    return run_actions(data, size, 10,
+                       {reload_slot, grow, set_word, word_reads_trim_zero, set_value, set_ui8,
+                        set_bn, print, reads, reads, setbytes, rshift, rnd_mag, rnd_max, constants,
+                        constants});
 }

@@ -13,14 +13,6 @@
 
 namespace fz {
 
-Mpz Mpz::pow2(uint64_t bits) {
-    Mpz r;
-    mpz_setbit(r, bits);
-    return r;
-}
-
-uint64_t word_count(const Mpz &v) { return v.sgn() == 0 ? 0 : (mpz_sizeinbase(v, 2) + 31) / 32; }
-
 std::string digits(const Mpz &v, int radix) {
     std::string s(mpz_sizeinbase(v, radix) + 2, '\0');
     mpz_get_str(s.data(), radix, v);

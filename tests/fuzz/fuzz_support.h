@@ -13,46 +13,16 @@
 #include <vector>
 
 #include "bignum.h"
+#include "support/mpz.h"
 
 namespace fz {
 
 constexpr uint64_t kMaxWords = BIGNUM_MAX_WORDS;
 constexpr uint64_t kAny = ~0ull;
 
-// A GMP integer with value semantics.
-class Mpz {
-  public:
-    Mpz() { mpz_init(v_); }
-    Mpz(long v) { mpz_init_set_si(v_, v); } // NOLINT: implicit on purpose
-    Mpz(int v) : Mpz(long(v)) {}            // NOLINT
-    Mpz(const Mpz &o) { mpz_init_set(v_, o.v_); }
-    Mpz &operator=(const Mpz &o) { return mpz_set(v_, o.v_), *this; }
-    ~Mpz() { mpz_clear(v_); }
-    operator mpz_ptr() { return v_; }          // NOLINT
-    operator mpz_srcptr() const { return v_; } // NOLINT
-    mpz_srcptr get() const { return v_; }
-    int sgn() const { return mpz_sgn(v_); }
-    static Mpz pow2(uint64_t bits);
-    friend bool operator==(const Mpz &a, const Mpz &b) { return mpz_cmp(a, b) == 0; }
-    friend bool operator!=(const Mpz &a, const Mpz &b) { return mpz_cmp(a, b) != 0; }
-    friend Mpz operator+(const Mpz &a, const Mpz &b) { return op<mpz_add>(a, b); }
-    friend Mpz operator-(const Mpz &a, const Mpz &b) { return op<mpz_sub>(a, b); }
-    friend Mpz operator*(const Mpz &a, const Mpz &b) { return op<mpz_mul>(a, b); }
-    friend Mpz operator-(const Mpz &a) { return Mpz() - a; }
-    friend Mpz abs(const Mpz &a) { return a.sgn() < 0 ? -a : a; }
-
-  private:
-    template <void (*F)(mpz_ptr, mpz_srcptr, mpz_srcptr)>
-    static Mpz op(const Mpz &a, const Mpz &b) {
-        Mpz r;
-        F(r, a, b);
-        return r;
-    }
-    mpz_t v_;
-};
-
-uint64_t word_count(const Mpz &v); // words of the magnitude, trimmed
-std::string hex(const Mpz &v);     // signed hexadecimal, shortened when long
+using kt::Mpz;
+using kt::word_count;
+std::string hex(const Mpz &v); // signed hexadecimal, shortened when long
 std::string digits(const Mpz &v, int radix);
 
 // The fuzz input read front to back; past its end every read gives zeros.

@@ -336,26 +336,5 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Input in(data, size);
-    begin_input(in);
-    Pool p;
-    for (int step = 0; step < 6 && in.more(); step++) {
-        switch (in.byte() % 6) {
-        case 0:
-            p.reload(in, p.slot(in.byte() % Pool::kSlots));
-            break;
-        case 1:
-        case 2:
-            set_str(in, p);
-            break;
-        case 3:
-        case 4:
-            cstr_base(in, p);
-            break;
-        default:
-            cstr(in, p);
-            break;
-        }
-    }
-    return 0;
+    return run_actions(data, size, 6, {reload_slot, set_str, set_str, cstr_base, cstr_base, cstr});
 }

@@ -17,21 +17,10 @@ struct InitEnvironment : ::testing::Environment {
 [[maybe_unused]] static ::testing::Environment *const g_env =
     ::testing::AddGlobalTestEnvironment(new InitEnvironment);
 
-std::string Mpz::str(int base) const {
-    std::string s(mpz_sizeinbase(v_, base) + 2, '\0');
-    mpz_get_str(s.data(), base, v_);
-    return s.c_str();
-}
-Mpz Mpz::pow2(uint64_t bits) {
-    Mpz r;
-    mpz_setbit(r, bits);
-    return r;
-}
 static std::string short_hex(const Mpz &v) {
     std::string s = v.str(16);
     return s.size() <= 80 ? s : s.substr(0, 40) + "..." + s.substr(s.size() - 24);
 }
-uint64_t word_count(const Mpz &v) { return v.sgn() == 0 ? 0 : (mpz_sizeinbase(v, 2) + 31) / 32; }
 
 Num::Num() : p_(bignum_alloc()) {
     if (!p_)

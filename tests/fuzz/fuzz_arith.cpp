@@ -104,6 +104,19 @@ bignum *output(Input &in, Pool &p, const bignum *x, const bignum *y, const bignu
     return spare.get();
 }
 
+// A division's outputs (either may be null) hold what was wanted, and its
+// operands what they held.
+void expect_division(const Pool &p, const bignum *q, const bignum *r, const State &wq,
+                     const State &wr, const bignum *divd, const State &sn, const bignum *divs,
+                     const State &sd) {
+    if (q)
+        expect_holds("quotient", q, wq);
+    if (r)
+        expect_holds("remainder", r, wr);
+    expect_unchanged(p, divd, sn, nullptr);
+    expect_unchanged(p, divs, sd, nullptr);
+}
+
 // q = divd / divs rounded toward zero, negative when exactly one marker is; r = the remainder of
 // the magnitudes; both cleared first, either may be null; bignum_mod is the remainder alone.
 void divide(Input &in, Pool &p, bool mod, bignum *divd, bignum *divs) {
@@ -137,12 +150,7 @@ void divide(Input &in, Pool &p, bool mod, bignum *divd, bignum *divs) {
         expect(ret == (mod ? r : q), "did not return the documented record");
         expect_quiet();
     }
-    if (q)
-        expect_holds("quotient", q, wq);
-    if (r)
-        expect_holds("remainder", r, wr);
-    expect_unchanged(p, divd, sn, nullptr);
-    expect_unchanged(p, divs, sd, nullptr);
+    expect_division(p, q, r, wq, wr, divd, sn, divs, sd);
 }
 
 // A dividend made from the divisor: divs * Q + R with R zero, one, divs - 1 or any below divs,
@@ -226,12 +234,7 @@ void divide_by_word(Input &in, Pool &p) {
     } else {
         expect_quiet();
     }
-    if (q)
-        expect_holds("quotient", q, wq);
-    if (r)
-        expect_holds("remainder", r, wr);
-    expect_unchanged(p, divd, sn, nullptr);
-    expect_unchanged(p, divs, sd, nullptr);
+    expect_division(p, q, r, wq, wr, divd, sn, divs, sd);
 }
 
 // Always zero: the destination is cleared (or made), src and count only checked for null.

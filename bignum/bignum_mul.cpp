@@ -22,12 +22,21 @@ void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const ui
     using kernel::Limb;
     Limb x[kSmallWords / 2], y[kSmallWords / 2], p[kSmallWords];
     const size_t xn = kernel::pack_words(a, x), yn = kernel::pack_words(b, y);
-    if (a.data() == b.data())
-        kernel::sqr(p, x, xn);
-    else if (xn >= yn)
-        kernel::mul(p, x, xn, y, yn);
-    else
-        kernel::mul(p, y, yn, x, xn);
+    // Schoolbook sizes go to the rows at once: at these sizes the dispatch
+    // costs as much as the product.
+    const kernel::Tuning &t = kernel::default_tuning();
+    if (a.data() == b.data()) {
+        if (xn < t.sqr_karatsuba)
+            kernel::sqr_basecase(p, x, xn);
+        else
+            kernel::sqr(p, x, xn, t);
+    } else if (std::min(xn, yn) < t.karatsuba) {
+        kernel::mul_basecase(p, x, xn, y, yn);
+    } else if (xn >= yn) {
+        kernel::mul(p, x, xn, y, yn, t);
+    } else {
+        kernel::mul(p, y, yn, x, xn, t);
+    }
     const kernel::View product(p, kernel::normalized_size(p, xn + yn));
     kernel::to_words(product, dst->numb);
     dst->oofm = kernel::word_count(product);

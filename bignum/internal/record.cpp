@@ -8,13 +8,6 @@
 
 namespace karvo {
 
-std::span<const uint32_t> magnitude(const bignum *bn) {
-    uint64_t n = bn->oofm;
-    while (n > 0 && bn->numb[n - 1] == 0)
-        --n;
-    return {bn->numb, n};
-}
-
 bool magnitude_to_u64(const bignum *bn, uint64_t *out) {
     auto m = magnitude(bn);
     if (m.size() > 2)

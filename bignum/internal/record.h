@@ -16,8 +16,14 @@ constexpr uint64_t kInitialWords = 10;
 constexpr uint8_t kPositive = 1;
 constexpr uint8_t kNegative = 2;
 
-// The words in use, top zero words left out.
-std::span<const uint32_t> magnitude(const bignum *bn);
+// The words in use, top zero words left out. Inline: every call asks it of
+// each operand, and for small numbers it is a good part of the cost.
+inline std::span<const uint32_t> magnitude(const bignum *bn) {
+    uint64_t n = bn->oofm;
+    while (n > 0 && bn->numb[n - 1] == 0)
+        --n;
+    return {bn->numb, n};
+}
 inline bool magnitude_is_zero(const bignum *bn) { return magnitude(bn).empty(); }
 // Negative in value: marked negative and not zero.
 inline bool is_negative(const bignum *bn) {

@@ -92,35 +92,31 @@ Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 }
 
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+#ifdef KARVO_HAVE_X86_ROWS
+    if (n > 0 && x86::has_rows())
+        return x86::mul_1(r, a, n, w);
+#endif
     Limb carry = 0;
-    size_t i = 0;
-    const size_t head = x86::portable_head(n);
-    for (; i < head; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + carry;
         r[i] = Limb(p);
         carry = Limb(p >> kLimbBits);
     }
-#ifdef KARVO_HAVE_X86_ROWS
-    if (i < n)
-        carry = x86::mul_1(r + i, a + i, n - i, w, carry);
-#endif
     return carry;
 }
 
 // (2^64-1)^2 + 2 (2^64-1) = 2^128 - 1: product, old limb and carry fit.
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+#ifdef KARVO_HAVE_X86_ROWS
+    if (n > 0 && x86::has_rows())
+        return x86::addmul_1(r, a, n, w);
+#endif
     Limb carry = 0;
-    size_t i = 0;
-    const size_t head = x86::portable_head(n);
-    for (; i < head; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;
         r[i] = Limb(p);
         carry = Limb(p >> kLimbBits);
     }
-#ifdef KARVO_HAVE_X86_ROWS
-    if (i < n)
-        carry = x86::addmul_1(r + i, a + i, n - i, w, carry);
-#endif
     return carry;
 }
 

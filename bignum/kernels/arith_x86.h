@@ -1,8 +1,9 @@
 // Product rows for x86-64 processors with BMI2 and ADX: mulx leaves the flags
 // alone, so one carry chain (CF, adcx) adds the high halves of the products
 // while a second (OF, adox) adds the old limbs of r. Loops count with lea and
-// jrcxz, which keep both chains intact. Four limbs per pass; callers hand the
-// first n mod 4 limbs to the portable loops.
+// jrcxz, which keep both chains intact. Four limbs per pass; the product rows
+// take any length, and callers of the sums hand the first n mod 4 limbs to the
+// portable loops.
 #pragma once
 
 #include <cstdlib>
@@ -18,75 +19,117 @@ namespace karvo::kernel::x86 {
 // Whether the rows below run: see kernels/isa.h.
 inline bool has_rows() { return kernel::has_rows(); }
 
-// r = a * w + carry over n limbs, n a positive multiple of 4; returns the
-// carry limb.
-inline Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w, Limb carry) {
-    Limb lo0, hi0, lo1, passes = -(n / 4);
-    __asm__ volatile("xor %k[lo0], %k[lo0]\n\t" // clears CF and OF
-                     "1:\n\t"
-                     "mulx (%[a]), %[lo0], %[hi0]\n\t"
-                     "adcx %[c], %[lo0]\n\t"
-                     "mov %[lo0], (%[r])\n\t"
-                     "mulx 8(%[a]), %[lo1], %[c]\n\t"
-                     "adcx %[hi0], %[lo1]\n\t"
-                     "mov %[lo1], 8(%[r])\n\t"
-                     "mulx 16(%[a]), %[lo0], %[hi0]\n\t"
-                     "adcx %[c], %[lo0]\n\t"
-                     "mov %[lo0], 16(%[r])\n\t"
-                     "mulx 24(%[a]), %[lo1], %[c]\n\t"
-                     "adcx %[hi0], %[lo1]\n\t"
-                     "mov %[lo1], 24(%[r])\n\t"
-                     "lea 32(%[a]), %[a]\n\t"
-                     "lea 32(%[r]), %[r]\n\t"
-                     "lea 1(%[n]), %[n]\n\t"
-                     "jrcxz 2f\n\t"
-                     "jmp 1b\n"
-                     "2:\n\t"
-                     "mov $0, %k[lo0]\n\t"
-                     "adcx %[lo0], %[c]\n\t"
-                     : [r] "+r"(r), [a] "+r"(a), [n] "+c"(passes), [c] "+r"(carry),
-                       [lo0] "=&r"(lo0), [hi0] "=&r"(hi0), [lo1] "=&r"(lo1)
-                     : "d"(w)
+// A product row of any length n >= 1: four limbs a pass, indexed from the ends
+// of a and r by one counter that runs up to zero, and entered part-way into
+// the first pass when n is not a multiple of 4, so no limb goes to a slower
+// loop. The high halves alternate between two registers, both zero at the
+// start, whichever step is entered. Each step:
+//   lo:hi = a[k] w;  lo += the previous high (CF);  [lo += r[k] (OF);]  r[k] = lo
+// The xor before each entry clears CF and OF; the last step leaves the final
+// high half in h0, to which the flags' carries are added.
+// clang-format off
+#define KARVO_X86_ROW_ENTRY                                                     \
+    "cmp $2, %[skip]\n\t"                                                       \
+    "je 12f\n\t"                                                                \
+    "ja 13f\n\t"                                                                \
+    "test %[skip], %[skip]\n\t"                                                 \
+    "jnz 11f\n\t"                                                               \
+    "xor %k[lo], %k[lo]\n\t"                                                    \
+    "jmp 0f\n"                                                                  \
+    "11:\n\t"                                                                   \
+    "xor %k[lo], %k[lo]\n\t"                                                    \
+    "jmp 1f\n"                                                                  \
+    "12:\n\t"                                                                   \
+    "xor %k[lo], %k[lo]\n\t"                                                    \
+    "jmp 2f\n"                                                                  \
+    "13:\n\t"                                                                   \
+    "xor %k[lo], %k[lo]\n\t"                                                    \
+    "jmp 3f\n"
+#define KARVO_X86_ROW_PRODUCT(k, high_in, high_out)                             \
+    "mulx " #k "*8(%[a],%[i],8), %[lo], %[" #high_out "]\n\t"                  \
+    "adcx %[" #high_in "], %[lo]\n\t"
+#define KARVO_X86_ROW_ADD(k) "adox " #k "*8(%[r],%[i],8), %[lo]\n\t"
+#define KARVO_X86_ROW_STORE(k) "mov %[lo], " #k "*8(%[r],%[i],8)\n\t"
+#define KARVO_X86_ROW_NEXT                                                      \
+    "lea 4(%[i]), %[i]\n\t"                                                     \
+    "jrcxz 9f\n\t"                                                              \
+    "jmp 0b\n"                                                                  \
+    "9:\n\t"                                                                    \
+    "mov $0, %k[lo]\n\t"                                                        \
+    "adcx %[lo], %[h0]\n\t"
+// clang-format on
+
+// r = a * w over n >= 1 limbs; returns the carry limb.
+inline Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    const size_t skip = (4 - n % 4) % 4;
+    long i = -long(n + skip);
+    Limb lo, h0 = 0, h1 = 0;
+    // clang-format off
+    __asm__ volatile(KARVO_X86_ROW_ENTRY
+                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_STORE(0)
+                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_STORE(1)
+                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_STORE(2)
+                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_STORE(3)
+                     KARVO_X86_ROW_NEXT
+                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1)
+                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
                      : "cc", "memory");
-    return carry;
+    // clang-format on
+    return h0;
 }
 
-// r += a * w + carry over n limbs, n a positive multiple of 4; returns the
-// carry limb.
-inline Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w, Limb carry) {
-    Limb lo0, hi0, lo1, passes = -(n / 4);
-    __asm__ volatile("xor %k[lo0], %k[lo0]\n\t"
-                     "1:\n\t"
-                     "mulx (%[a]), %[lo0], %[hi0]\n\t"
-                     "adcx %[c], %[lo0]\n\t"
-                     "adox (%[r]), %[lo0]\n\t"
-                     "mov %[lo0], (%[r])\n\t"
-                     "mulx 8(%[a]), %[lo1], %[c]\n\t"
-                     "adcx %[hi0], %[lo1]\n\t"
-                     "adox 8(%[r]), %[lo1]\n\t"
-                     "mov %[lo1], 8(%[r])\n\t"
-                     "mulx 16(%[a]), %[lo0], %[hi0]\n\t"
-                     "adcx %[c], %[lo0]\n\t"
-                     "adox 16(%[r]), %[lo0]\n\t"
-                     "mov %[lo0], 16(%[r])\n\t"
-                     "mulx 24(%[a]), %[lo1], %[c]\n\t"
-                     "adcx %[hi0], %[lo1]\n\t"
-                     "adox 24(%[r]), %[lo1]\n\t"
-                     "mov %[lo1], 24(%[r])\n\t"
-                     "lea 32(%[a]), %[a]\n\t"
-                     "lea 32(%[r]), %[r]\n\t"
-                     "lea 1(%[n]), %[n]\n\t"
-                     "jrcxz 2f\n\t"
-                     "jmp 1b\n"
-                     "2:\n\t"
-                     "mov $0, %k[lo0]\n\t"
-                     "adcx %[lo0], %[c]\n\t"
-                     "adox %[lo0], %[c]\n\t"
-                     : [r] "+r"(r), [a] "+r"(a), [n] "+c"(passes), [c] "+r"(carry),
-                       [lo0] "=&r"(lo0), [hi0] "=&r"(hi0), [lo1] "=&r"(lo1)
-                     : "d"(w)
+// r += a * w over n >= 1 limbs; returns the carry limb.
+inline Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    const size_t skip = (4 - n % 4) % 4;
+    long i = -long(n + skip);
+    Limb lo, h0 = 0, h1 = 0;
+    // clang-format off
+    __asm__ volatile(KARVO_X86_ROW_ENTRY
+                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_ADD(0) KARVO_X86_ROW_STORE(0)
+                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_ADD(1) KARVO_X86_ROW_STORE(1)
+                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_ADD(2) KARVO_X86_ROW_STORE(2)
+                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_ADD(3) KARVO_X86_ROW_STORE(3)
+                     KARVO_X86_ROW_NEXT
+                     "adox %[lo], %[h0]\n\t"
+                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1)
+                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
                      : "cc", "memory");
-    return carry;
+    // clang-format on
+    return h0;
+}
+#undef KARVO_X86_ROW_ENTRY
+#undef KARVO_X86_ROW_PRODUCT
+#undef KARVO_X86_ROW_ADD
+#undef KARVO_X86_ROW_STORE
+#undef KARVO_X86_ROW_NEXT
+
+// r = 2 r + the squares a[i]^2 at limb 2i over n >= 1 limbs of a, r holding
+// 2n limbs with its top bit clear: adcx of a limb to itself doubles it along
+// the CF chain, and adox adds the squares along the OF chain.
+inline void add_diagonal(Limb *r, const Limb *a, size_t n) {
+    long i = -long(n);
+    Limb lo, hi, t0, t1;
+    __asm__ volatile(
+        "xor %k[t0], %k[t0]\n\t"
+        "1:\n\t"
+        "mov (%[a],%[i],8), %%rdx\n\t"
+        "mulx %%rdx, %[lo], %[hi]\n\t"
+        "mov (%[r]), %[t0]\n\t"
+        "mov 8(%[r]), %[t1]\n\t"
+        "adcx %[t0], %[t0]\n\t"
+        "adcx %[t1], %[t1]\n\t"
+        "adox %[lo], %[t0]\n\t"
+        "adox %[hi], %[t1]\n\t"
+        "mov %[t0], (%[r])\n\t"
+        "mov %[t1], 8(%[r])\n\t"
+        "lea 16(%[r]), %[r]\n\t"
+        "lea 1(%[i]), %[i]\n\t"
+        "jrcxz 2f\n\t"
+        "jmp 1b\n"
+        "2:\n\t"
+        : [i] "+c"(i), [r] "+r"(r), [lo] "=&r"(lo), [hi] "=&r"(hi), [t0] "=&r"(t0), [t1] "=&r"(t1)
+        : [a] "r"(a + n)
+        : "rdx", "cc", "memory");
 }
 
 // r = a + b + carry (or a - b - borrow) over n limbs, n a positive multiple

@@ -9,15 +9,19 @@
 namespace karvo::kernel {
 
 // Rows of b's limbs two at a time: half the passes over r. With mulx and adx
-// a row at a time is faster still.
+// a row at a time is faster still, its loop inlined here so that a short row
+// costs no call.
 void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
-    r[an] = mul_1(r, a, an, b[0]);
-    size_t j = 1;
-    if (an >= 4 && x86::has_rows()) {
-        for (; j < bn; ++j)
-            r[an + j] = addmul_1(r + j, a, an, b[j]);
+#ifdef KARVO_HAVE_X86_ROWS
+    if (x86::has_rows()) {
+        r[an] = x86::mul_1(r, a, an, b[0]);
+        for (size_t j = 1; j < bn; ++j)
+            r[an + j] = x86::addmul_1(r + j, a, an, b[j]);
         return;
     }
+#endif
+    r[an] = mul_1(r, a, an, b[0]);
+    size_t j = 1;
     for (; j + 1 < bn; j += 2) {
         r[an + j] = 0;
         r[an + j + 1] = addmul_2(r + j, a, an, b[j], b[j + 1]);
@@ -28,17 +32,20 @@ void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 
 namespace {
 
-// r = 2 r + the squares a[i]^2 at limb 2i: r holds the off-diagonal products.
+// r = 2 r + the squares a[i]^2 at limb 2i, in one pass: r holds the
+// off-diagonal products, with r[0] and r[2n - 1] zero.
 void add_diagonal(Limb *r, const Limb *a, size_t n) {
-    lshift(r, r, 2 * n, 1);
-    Limb carry = 0;
+    Limb shifted = 0, carry = 0;
     for (size_t i = 0; i < n; ++i) {
-        const DLimb p = DLimb(a[i]) * a[i];
-        const DLimb lo = DLimb(r[2 * i]) + Limb(p) + carry;
-        r[2 * i] = Limb(lo);
-        const DLimb hi = DLimb(r[2 * i + 1]) + Limb(p >> kLimbBits) + Limb(lo >> kLimbBits);
-        r[2 * i + 1] = Limb(hi);
-        carry = Limb(hi >> kLimbBits);
+        const Limb lo = r[2 * i], hi = r[2 * i + 1];
+        const DLimb square = DLimb(a[i]) * a[i];
+        const DLimb low = DLimb((lo << 1) | shifted) + Limb(square) + carry;
+        const DLimb high = DLimb((hi << 1) | (lo >> (kLimbBits - 1))) + Limb(square >> kLimbBits) +
+                           Limb(low >> kLimbBits);
+        shifted = hi >> (kLimbBits - 1);
+        r[2 * i] = Limb(low);
+        r[2 * i + 1] = Limb(high);
+        carry = Limb(high >> kLimbBits);
     }
 }
 
@@ -53,21 +60,23 @@ void sqr_basecase(Limb *r, const Limb *a, size_t n) {
         r[1] = Limb(p >> kLimbBits);
         return;
     }
-    if (n < 12 && x86::has_rows()) {
-        // Short rows of the triangle cost more than the full product's.
-        mul_basecase(r, a, n, a, n);
-        return;
-    }
+#ifdef KARVO_HAVE_X86_ROWS
     if (x86::has_rows()) {
+        // Short triangles cost more than the full product's rows.
+        if (n < 8) {
+            mul_basecase(r, a, n, a, n);
+            return;
+        }
         // Row i: a[i] times the limbs above it, from limb 2i + 1.
         r[0] = 0;
-        r[n] = mul_1(r + 1, a + 1, n - 1, a[0]);
+        r[n] = x86::mul_1(r + 1, a + 1, n - 1, a[0]);
         for (size_t i = 1; i + 1 < n; ++i)
-            r[n + i] = addmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+            r[n + i] = x86::addmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
         r[2 * n - 1] = 0;
-        add_diagonal(r, a, n);
+        x86::add_diagonal(r, a, n);
         return;
     }
+#endif
     std::fill(r, r + 2 * n, 0);
     for (size_t i = 0; i + 1 < n; i += 2) {
         // Rows i and i + 1: a[i] a[i+1] at limb 2i + 1, then a[k] (a[i] + a[i+1] B)

@@ -17,48 +17,19 @@ namespace karvo::kernel {
 namespace {
 
 // r += a w over n limbs, returning the carry limb: the product rows inlined
-// (when `rows`), since the rows of REDC and of small squares are short and
-// many.
+// (when `rows`), since the rows of REDC are short and many.
 inline Limb addmul_row(Limb *r, const Limb *a, size_t n, Limb w, bool rows) {
-    const size_t head = x86::portable_head(n, rows);
+#ifdef KARVO_HAVE_X86_ROWS
+    if (rows && n > 0)
+        return x86::addmul_1(r, a, n, w);
+#endif
     Limb carry = 0;
-    for (size_t i = 0; i < head; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;
         r[i] = Limb(p);
         carry = Limb(p >> kLimbBits);
     }
-#ifdef KARVO_HAVE_X86_ROWS
-    if (head < n)
-        carry = x86::addmul_1(r + head, a + head, n - head, w, carry);
-#endif
     return carry;
-}
-
-// r = a^2 for a of n >= 2 limbs: the products above the diagonal once, by
-// rows, then doubled with the squares added in one pass.
-void sqr_rows(Limb *r, const Limb *a, size_t n, bool rows) {
-    std::fill(r, r + 2 * n, 0);
-    for (size_t i = 0; i + 1 < n; ++i)
-        r[n + i] = addmul_row(r + 2 * i + 1, a + i + 1, n - i - 1, a[i], rows);
-    Limb shifted = 0, carry = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const Limb lo = r[2 * i], hi = r[2 * i + 1];
-        const DLimb square = DLimb(a[i]) * a[i];
-        const DLimb low = DLimb((lo << 1) | shifted) + Limb(square) + carry;
-        const DLimb high = DLimb((hi << 1) | (lo >> (kLimbBits - 1))) + Limb(square >> kLimbBits) +
-                           Limb(low >> kLimbBits);
-        shifted = hi >> (kLimbBits - 1);
-        r[2 * i] = Limb(low);
-        r[2 * i + 1] = Limb(high);
-        carry = Limb(high >> kLimbBits);
-    }
-}
-
-// r = a b for a and b of n limbs, by rows.
-void mul_rows(Limb *r, const Limb *a, const Limb *b, size_t n, bool rows) {
-    std::fill(r, r + n, 0);
-    for (size_t i = 0; i < n; ++i)
-        r[n + i] = addmul_row(r + i, a, n, b[i], rows);
 }
 
 // Montgomery arithmetic modulo an odd m of n limbs: x stands for x R mod m,
@@ -85,21 +56,13 @@ class Montgomery {
         normalize(r);
         return r;
     }
-    // r = a b / R mod m; r may be a or b. Below the crossovers the products
-    // are the rows here: the library's schoolbook pays a call and a test of
-    // the processor per row.
+    // r = a b / R mod m; r may be a or b.
     void mul(Limb *r, const Limb *a, const Limb *b) {
-        if (choose_mul(n_, t_) == MulAlgorithm::basecase)
-            mul_rows(product_.data(), a, b, n_, rows_);
-        else
-            mul_n(product_.data(), a, b, n_, t_, scratch_.data());
+        mul_n(product_.data(), a, b, n_, t_, scratch_.data());
         redc(r);
     }
     void sqr(Limb *r, const Limb *a) {
-        if (n_ >= 2 && choose_sqr(n_, t_) == MulAlgorithm::basecase)
-            sqr_rows(product_.data(), a, n_, rows_);
-        else
-            kernel::sqr(product_.data(), a, n_, t_, scratch_.data());
+        kernel::sqr(product_.data(), a, n_, t_, scratch_.data());
         redc(r);
     }
 

@@ -98,6 +98,38 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
     }
 }
 
+// The product rows one at a time, at every length (every entry into the four-limb loop) and
+// with the largest carries: all-ones limbs in a, r and the multiplier. Schoolbook products and
+// squares of every length up to 40 besides, where the rows and the doubled diagonal meet.
+TEST(Kernel, ProductRowsOfEveryLengthMatchGmp) {
+    Random rnd(kSeed);
+    for (size_t n = 1; n <= 40; ++n) {
+        for (int round = 0; round < 4; ++round) {
+            SCOPED_TRACE(testing::Message() << n << " limbs, round " << round);
+            const Nat a = round == 0 ? Nat(n, ~Limb(0)) : rnd.number(n);
+            const Nat start = round < 2 ? Nat(n, ~Limb(0)) : rnd.number(n);
+            const Limb w = round == 0 ? ~Limb(0) : rnd.number(1)[0];
+            Nat ours = start, theirs = start;
+            ASSERT_EQ(addmul_1(ours.data(), a.data(), n, w),
+                      mpn_addmul_1(theirs.data(), a.data(), long(n), w));
+            ASSERT_EQ(ours, theirs);
+            ASSERT_EQ(mul_1(ours.data(), a.data(), n, w),
+                      mpn_mul_1(theirs.data(), a.data(), long(n), w));
+            ASSERT_EQ(ours, theirs);
+
+            const Nat b = rnd.number(1 + rnd.below(n));
+            Nat product(n + b.size()), expected(n + b.size()), square(2 * n),
+                expected_square(2 * n);
+            mul_basecase(product.data(), a.data(), n, b.data(), b.size());
+            mpn_mul(expected.data(), a.data(), long(n), b.data(), long(b.size()));
+            ASSERT_EQ(product, expected);
+            sqr_basecase(square.data(), a.data(), n);
+            mpn_sqr(expected_square.data(), a.data(), long(n));
+            ASSERT_EQ(square, expected_square);
+        }
+    }
+}
+
 // Both kinds of transform arithmetic (the vector one is AVX-512 IFMA or AVX2 doubles, as
 // KARVO_ISA chooses, and the scalar one on the portable path): lengths 2^k and 3 2^k, short
 // transforms below the vector width, all-ones operands whose coefficients reach the bound the

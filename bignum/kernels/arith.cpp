@@ -135,6 +135,10 @@ Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1) {
 }
 
 Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+#ifdef KARVO_HAVE_X86_ROWS
+    if (n > 0 && x86::has_rows())
+        return x86::submul_1(r, a, n, w);
+#endif
     Limb borrow = 0;
     for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + borrow;

@@ -97,6 +97,55 @@ inline Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     // clang-format on
     return h0;
 }
+// r -= a * w over n >= 1 limbs; returns the borrow limb. The products with
+// their carries are summed along CF as in addmul_1; r - t is r + ~t + 1, so
+// each sum is complemented (not leaves the flags alone) and added to r along
+// OF, which starts at 1. OF at the end is 1 when nothing was borrowed.
+inline Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    const size_t skip = (4 - n % 4) % 4;
+    long i = -long(n + skip);
+    Limb lo, h0 = 0, h1 = 0, one = 1;
+    // clang-format off
+#define KARVO_X86_ROW_SUB(k) "not %[lo]\n\t" KARVO_X86_ROW_ADD(k)
+    __asm__ volatile("cmp $2, %[skip]\n\t"
+                     "je 12f\n\t"
+                     "ja 13f\n\t"
+                     "test %[skip], %[skip]\n\t"
+                     "jnz 11f\n\t"
+                     "mov $-1, %[lo]\n\t"
+                     "xor %k[h1], %k[h1]\n\t" // CF = OF = 0
+                     "adox %[lo], %[one]\n\t" // 1 + (2^64 - 1): OF = 1
+                     "jmp 0f\n"
+                     "11:\n\t"
+                     "mov $-1, %[lo]\n\t"
+                     "xor %k[h1], %k[h1]\n\t"
+                     "adox %[lo], %[one]\n\t"
+                     "jmp 1f\n"
+                     "12:\n\t"
+                     "mov $-1, %[lo]\n\t"
+                     "xor %k[h1], %k[h1]\n\t"
+                     "adox %[lo], %[one]\n\t"
+                     "jmp 2f\n"
+                     "13:\n\t"
+                     "mov $-1, %[lo]\n\t"
+                     "xor %k[h1], %k[h1]\n\t"
+                     "adox %[lo], %[one]\n\t"
+                     "jmp 3f\n"
+                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_SUB(0) KARVO_X86_ROW_STORE(0)
+                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_SUB(1) KARVO_X86_ROW_STORE(1)
+                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_SUB(2) KARVO_X86_ROW_STORE(2)
+                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_SUB(3) KARVO_X86_ROW_STORE(3)
+                     KARVO_X86_ROW_NEXT
+                     // one = 0 here; it takes OF, and the borrow is h0 + 1 - OF.
+                     "adox %[one], %[one]\n\t"
+                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1), [one] "+r"(one)
+                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
+                     : "cc", "memory");
+#undef KARVO_X86_ROW_SUB
+    // clang-format on
+    return h0 + 1 - one;
+}
+
 #undef KARVO_X86_ROW_ENTRY
 #undef KARVO_X86_ROW_PRODUCT
 #undef KARVO_X86_ROW_ADD

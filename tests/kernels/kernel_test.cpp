@@ -98,9 +98,10 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
     }
 }
 
-// The product rows one at a time, at every length (every entry into the four-limb loop) and
-// with the largest carries: all-ones limbs in a, r and the multiplier. Schoolbook products and
-// squares of every length up to 40 besides, where the rows and the doubled diagonal meet.
+// The product rows one at a time (add, subtract, store), at every length (every entry into the
+// four-limb loop) and with the largest carries: all-ones limbs in a, r and the multiplier.
+// Schoolbook products and squares of every length up to 40 besides, where the rows and the doubled
+// diagonal meet.
 TEST(Kernel, ProductRowsOfEveryLengthMatchGmp) {
     Random rnd(kSeed);
     for (size_t n = 1; n <= 40; ++n) {
@@ -112,6 +113,9 @@ TEST(Kernel, ProductRowsOfEveryLengthMatchGmp) {
             Nat ours = start, theirs = start;
             ASSERT_EQ(addmul_1(ours.data(), a.data(), n, w),
                       mpn_addmul_1(theirs.data(), a.data(), long(n), w));
+            ASSERT_EQ(ours, theirs);
+            ASSERT_EQ(submul_1(ours.data(), a.data(), n, w),
+                      mpn_submul_1(theirs.data(), a.data(), long(n), w));
             ASSERT_EQ(ours, theirs);
             ASSERT_EQ(mul_1(ours.data(), a.data(), n, w),
                       mpn_mul_1(theirs.data(), a.data(), long(n), w));

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "kernels/buffer.h"
 #include "kernels/mul.h"
 #include "kernels/ntt_garner.h"
 #include "kernels/ntt_plan.h"
@@ -229,41 +230,40 @@ class Transform {
 // x = the cyclic convolution of a and b (or of a with itself when b is null)
 // modulo f's prime, times n R^-2 (R^-1 from each load) and the pointwise
 // product's factor (the transforms leave n): Garner's step takes it out.
+// x and scratch have n limbs each.
 void convolve(const Field &f, const Plan &plan, bool vector, const std::vector<Piece> &a,
-              const std::vector<Piece> *b, std::vector<Limb> &x, std::vector<Limb> &scratch,
-              Tables &tables) {
+              const std::vector<Piece> *b, Limb *x, Limb *scratch, Tables &tables) {
     const Transform t(f, plan, vector, tables);
     const size_t n = plan.n;
-    x.resize(n);
-    load_residues(f, a, x.data(), n);
-    t.forward(x.data());
+    load_residues(f, a, x, n);
+    t.forward(x);
     if (b == nullptr) {
-        t.pointwise(x.data(), x.data());
+        t.pointwise(x, x);
     } else {
-        scratch.resize(n);
-        load_residues(f, *b, scratch.data(), n);
-        t.forward(scratch.data());
-        t.pointwise(x.data(), scratch.data());
+        load_residues(f, *b, scratch, n);
+        t.forward(scratch);
+        t.pointwise(x, scratch);
     }
-    t.inverse(x.data());
+    t.inverse(x);
 }
 
+// residues[k]: the n results of prime k.
 template <size_t Count>
 void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner &shared,
-               std::vector<std::vector<Limb>> &residues, bool vector) {
+               Limb *const *residues, bool vector) {
     const Garner garner = shared; // a local copy: stores through r cannot change it
     if constexpr (kIfmaBuild) {
         if (vector) {
             // The coefficients eight at a time, their limbs in place of the residues.
             Limb *t[kMaxPrimes] = {};
             for (size_t k = 0; k < Count; ++k)
-                t[k] = residues[k].data();
+                t[k] = residues[k];
             ntt::ifma::garner(garner.vector_constants(), t, plan.n);
         }
     }
     const Limb *from[Count]; // local pointers: stores through r cannot move them
     for (size_t k = 0; k < Count; ++k)
-        from[k] = residues[k].data();
+        from[k] = residues[k];
     Accumulator out(r, rn);
     for (size_t i = 0; i < count; ++i) {
         Limb t[Count], v[Count];
@@ -295,8 +295,12 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
         return;
     }
 #endif
-    std::vector<std::vector<Limb>> residues(set.count);
-    std::vector<Limb> scratch;
+    // The results of every prime and the second operand's transform.
+    const auto block = workspace((set.count + 1) * plan.n);
+    Limb *residues[kMaxPrimes] = {};
+    for (size_t k = 0; k < set.count; ++k)
+        residues[k] = block.get() + k * plan.n;
+    Limb *const scratch = block.get() + set.count * plan.n;
     Tables tables;
     for (size_t k = 0; k < set.count; ++k)
         convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr,

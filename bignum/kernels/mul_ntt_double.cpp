@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "kernels/buffer.h"
 #include "kernels/ntt_garner.h"
 
 namespace karvo::kernel::ntt {
@@ -25,7 +26,7 @@ class DoubleProduct {
         // replace the results in place) or doubles, always through the
         // vector code's loads and stores.
         // Every value is written before it is read: no need to clear it first.
-        const auto storage = std::make_unique_for_overwrite<Limb[]>((set_.count + (b ? 1 : 0)) * n);
+        const auto storage = workspace((set_.count + (b ? 1 : 0)) * n);
         const std::span<Limb> block(storage.get(), (set_.count + (b ? 1 : 0)) * n);
         double *y = b ? as_doubles(block.data() + set_.count * n) : nullptr;
         for (size_t k = 0; k < set_.count; ++k) {

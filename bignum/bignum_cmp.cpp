@@ -30,6 +30,6 @@ int bignum_gt(const bignum *a, const bignum *b) { return library_order(a, b) == 
 int bignum_lt(const bignum *a, const bignum *b) { return library_order(a, b) == -1; }
 
 // Looks at one word at most: an untrimmed zero of two or more words is not zero here.
-int bignum_iszero(const bignum *a) { return a->oofm == 0 || (a->oofm == 1 && a->numb[0] == 0); }
+int bignum_iszero(const bignum *a) { return is_zero_record(a); }
 
 } // extern "C"

@@ -38,13 +38,12 @@ void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const ui
         kernel::mul(p, y, yn, x, xn, t);
     }
     const kernel::View product(p, kernel::normalized_size(p, xn + yn));
-    kernel::to_words(product, dst->numb);
-    dst->oofm = kernel::word_count(product);
+    dst->oofm = kernel::to_words(product, dst->numb);
 }
 
 bignum *multiply(bignum *dst, bignum *a, bignum *b) {
     const uint64_t a_words_at_call = a->oofm;
-    if (bignum_iszero(a) || bignum_iszero(b))
+    if (is_zero_record(a) || is_zero_record(b))
         return bignum_set(dst, 0);
     __bignum_zero(dst);
     const uint64_t written = b->oofm == 0 ? 0 : a_words_at_call + b->oofm;

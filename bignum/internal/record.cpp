@@ -57,8 +57,7 @@ bool reserve_for_copy(bignum *bn, uint64_t words) {
 }
 
 void write_magnitude(bignum *dst, kernel::View value) {
-    kernel::to_words(value, dst->numb);
-    dst->oofm = kernel::word_count(value);
+    dst->oofm = kernel::to_words(value, dst->numb);
 }
 
 bool assign(bignum *dst, const kernel::Nat &value, bool negative, const char *function) {

@@ -25,6 +25,11 @@ inline std::span<const uint32_t> magnitude(const bignum *bn) {
     return {bn->numb, n};
 }
 inline bool magnitude_is_zero(const bignum *bn) { return magnitude(bn).empty(); }
+// What bignum_iszero() answers (a zero count, or one zero word), inline for the
+// families' fast paths.
+inline bool is_zero_record(const bignum *bn) {
+    return bn->oofm == 0 || (bn->oofm == 1 && bn->numb[0] == 0);
+}
 // Negative in value: marked negative and not zero.
 inline bool is_negative(const bignum *bn) {
     return bn->sign == kNegative && !magnitude_is_zero(bn);

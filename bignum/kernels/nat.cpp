@@ -42,7 +42,7 @@ size_t word_count(View a) {
     return 2 * a.size() - (a.back() >> 32 == 0 ? 1 : 0);
 }
 
-void to_words(View a, uint32_t *out) {
+size_t to_words(View a, uint32_t *out) {
     const size_t n = word_count(a);
     if constexpr (std::endian::native == std::endian::little) {
         if (n != 0)
@@ -51,6 +51,7 @@ void to_words(View a, uint32_t *out) {
         for (size_t i = 0; i < n; ++i)
             out[i] = uint32_t(a[i / 2] >> (32 * (i % 2)));
     }
+    return n;
 }
 
 int compare(View a, View b) {

@@ -21,8 +21,8 @@ Nat from_u64(uint64_t v);
 
 // The record's 32-bit words (least significant first) and back.
 Nat from_words(std::span<const uint32_t> words);
-size_t word_count(View a);            // 32-bit words without top zero words
-void to_words(View a, uint32_t *out); // writes word_count(a) words
+size_t word_count(View a);              // 32-bit words without top zero words
+size_t to_words(View a, uint32_t *out); // writes word_count(a) words, returns that count
 // Packs the words into out (room for (words + 1) / 2 limbs); returns the
 // limbs written.
 size_t pack_words(std::span<const uint32_t> words, Limb *out);

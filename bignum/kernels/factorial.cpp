@@ -48,25 +48,35 @@ class Packer {
     Limb packed_ = 1;
 };
 
+// A sieve of the odd numbers only: entry i stands for 2i + 1.
 std::vector<uint32_t> odd_primes_up_to(uint64_t n) {
-    std::vector<bool> composite(n + 1, false);
+    const uint64_t odds = (n + 1) / 2;
+    std::vector<uint8_t> composite(odds, 0);
     std::vector<uint32_t> primes;
-    for (uint64_t p = 3; p <= n; p += 2) {
-        if (composite[p])
+    for (uint64_t i = 1; i < odds; ++i) {
+        if (composite[i] != 0)
             continue;
+        const uint64_t p = 2 * i + 1;
         primes.push_back(uint32_t(p));
-        for (uint64_t m = p * p; m <= n; m += 2 * p)
-            composite[m] = true;
+        for (uint64_t m = p * p / 2; m < odds; m += p)
+            composite[m] = 1;
     }
     return primes;
 }
 
-// The odd part of n!/((n/2)!)^2.
+// The odd part of n!/((n/2)!)^2. Most primes need no division: those above
+// n/2 appear once (floor(n/p) = 1), those in (n/3, n/2] not at all (2).
 Nat odd_swing(uint64_t n, const std::vector<uint32_t> &primes, const Tuning &t) {
     Packer packer;
     for (uint32_t p : primes) {
         if (p > n)
             break;
+        if (p > n / 2) {
+            packer.add(p);
+            continue;
+        }
+        if (3 * uint64_t(p) > n)
+            continue;
         uint64_t exponent = 0;
         for (uint64_t q = n / p; q > 0; q /= p)
             exponent += q & 1;

@@ -61,21 +61,22 @@ template <size_t N> class ScratchBuffer {
     Limb *data_;
 };
 
-// The working memory of a transform product, in one block of at least
-// kWorkspaceLimbs limbs. glibc's allocator maps a block that large from the
-// system, and once it is freed raises the size from which it maps, and twice
-// that, the free space at the top of the heap from which it trims: later
-// products then find their memory still in the heap. Without it every product
-// of a few thousand limbs grew the heap, gave it back at the end and took a
-// page fault for each page again, 40% of the time of a product of 2048 limbs.
-// Pages never written cost no memory. Under AddressSanitizer the block is
+// The working memory of a transform product, in one block of twice the size
+// asked for and at least kWorkspaceLimbs limbs. glibc's allocator maps a block
+// that large from the system, and once it is freed raises the size from which
+// it maps, and twice that, the free space at the top of the heap from which it
+// trims: later products, with their tables and pieces beside the block, then
+// find their memory still in the heap. Without it every product of a few
+// thousand limbs grew the heap, gave it back at the end and took a page fault
+// for each page again, 40% of the time of a product of 2048 limbs. The half
+// never written costs address space only. Under AddressSanitizer the block is
 // exactly the size asked for.
 constexpr size_t kWorkspaceLimbs = size_t(1) << 17; // 1 MiB
 inline std::unique_ptr<Limb[]> workspace(size_t limbs) {
 #ifdef __SANITIZE_ADDRESS__
     return std::make_unique_for_overwrite<Limb[]>(limbs);
 #else
-    return std::make_unique_for_overwrite<Limb[]>(std::max(limbs, kWorkspaceLimbs));
+    return std::make_unique_for_overwrite<Limb[]>(std::max(2 * limbs, kWorkspaceLimbs));
 #endif
 }
 

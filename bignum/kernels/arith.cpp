@@ -22,19 +22,17 @@ int cmp(const Limb *a, size_t an, const Limb *b, size_t bn) {
 }
 
 Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
+#ifdef KARVO_HAVE_X86_ROWS
+    if (n > 0 && x86::has_rows())
+        return x86::add_n(r, a, b, n);
+#endif
     Limb carry = 0;
-    size_t i = 0;
-    const size_t head = x86::portable_head(n);
-    for (; i < head; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const Limb s = a[i] + b[i];
         const Limb t = s + carry;
         carry = Limb(s < a[i]) | Limb(t < s);
         r[i] = t;
     }
-#ifdef KARVO_HAVE_X86_ROWS
-    if (i < n)
-        carry = x86::add_n(r + i, a + i, b + i, n - i, carry);
-#endif
     return carry;
 }
 
@@ -57,19 +55,17 @@ Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 }
 
 Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
+#ifdef KARVO_HAVE_X86_ROWS
+    if (n > 0 && x86::has_rows())
+        return x86::sub_n(r, a, b, n);
+#endif
     Limb borrow = 0;
-    size_t i = 0;
-    const size_t head = x86::portable_head(n);
-    for (; i < head; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         const Limb d = a[i] - b[i];
         const Limb t = d - borrow;
         borrow = Limb(a[i] < b[i]) | Limb(d < borrow);
         r[i] = t;
     }
-#ifdef KARVO_HAVE_X86_ROWS
-    if (i < n)
-        borrow = x86::sub_n(r + i, a + i, b + i, n - i, borrow);
-#endif
     return borrow;
 }
 

@@ -1,9 +1,7 @@
 // Product rows for x86-64 processors with BMI2 and ADX: mulx leaves the flags
 // alone, so one carry chain (CF, adcx) adds the high halves of the products
 // while a second (OF, adox) adds the old limbs of r. Loops count with lea and
-// jrcxz, which keep both chains intact. Four limbs per pass; the product rows
-// take any length, and callers of the sums hand the first n mod 4 limbs to the
-// portable loops.
+// jrcxz, which keep both chains intact. Four limbs per pass, any length.
 #pragma once
 
 #include <cstdlib>
@@ -181,39 +179,56 @@ inline void add_diagonal(Limb *r, const Limb *a, size_t n) {
         : "rdx", "cc", "memory");
 }
 
-// r = a + b + carry (or a - b - borrow) over n limbs, n a positive multiple
-// of 4; returns the carry (borrow).
-#define KARVO_X86_ADD_SUB(name, op)                                                                \
-    inline Limb name(Limb *r, const Limb *a, const Limb *b, size_t n, Limb carry) {                \
-        Limb t0, t1, passes = -(n / 4);                                                            \
-        __asm__ volatile("neg %[c]\n\t" /* CF = carry */                                           \
-                         "1:\n\t"                                                                  \
-                         "mov (%[a]), %[t0]\n\t"                                                   \
-                         "mov 8(%[a]), %[t1]\n\t" op " (%[b]), %[t0]\n\t"                          \
-                         "mov %[t0], (%[r])\n\t" op " 8(%[b]), %[t1]\n\t"                          \
-                         "mov %[t1], 8(%[r])\n\t"                                                  \
-                         "mov 16(%[a]), %[t0]\n\t"                                                 \
-                         "mov 24(%[a]), %[t1]\n\t" op " 16(%[b]), %[t0]\n\t"                       \
-                         "mov %[t0], 16(%[r])\n\t" op " 24(%[b]), %[t1]\n\t"                       \
-                         "mov %[t1], 24(%[r])\n\t"                                                 \
-                         "lea 32(%[a]), %[a]\n\t"                                                  \
-                         "lea 32(%[b]), %[b]\n\t"                                                  \
-                         "lea 32(%[r]), %[r]\n\t"                                                  \
-                         "lea 1(%[n]), %[n]\n\t"                                                   \
-                         "jrcxz 2f\n\t"                                                            \
-                         "jmp 1b\n"                                                                \
-                         "2:\n\t"                                                                  \
-                         "mov $0, %k[c]\n\t"                                                       \
-                         "adc $0, %k[c]\n\t"                                                       \
-                         : [r] "+r"(r), [a] "+r"(a), [b] "+r"(b), [n] "+c"(passes),                \
-                           [c] "+r"(carry), [t0] "=&r"(t0), [t1] "=&r"(t1)                         \
-                         :                                                                         \
-                         : "cc", "memory");                                                        \
-        return carry;                                                                              \
+// r = a + b (or a - b) over n >= 1 limbs; returns the carry (borrow). Like
+// the product rows: four limbs a pass, indexed from the ends by one counter,
+// entered part-way into the first pass when n is not a multiple of 4. The
+// entries clear CF with xor, which the jumps after it keep.
+// clang-format off
+#define KARVO_X86_SUM_STEP(k, op)                                               \
+    "mov " #k "*8(%[a],%[i],8), %[t]\n\t"                                       \
+    op " " #k "*8(%[b],%[i],8), %[t]\n\t"                                       \
+    "mov %[t], " #k "*8(%[r],%[i],8)\n\t"
+#define KARVO_X86_SUM(name, op)                                                 \
+    inline Limb name(Limb *r, const Limb *a, const Limb *b, size_t n) {         \
+        const size_t skip = (4 - n % 4) % 4;                                    \
+        long i = -long(n + skip);                                               \
+        Limb t, carry;                                                          \
+        __asm__ volatile("cmp $2, %[skip]\n\t"                                  \
+                         "je 12f\n\t"                                           \
+                         "ja 13f\n\t"                                           \
+                         "test %[skip], %[skip]\n\t"                            \
+                         "jnz 11f\n\t"                                          \
+                         "xor %k[t], %k[t]\n\t"                                 \
+                         "jmp 0f\n"                                             \
+                         "11:\n\t"                                              \
+                         "xor %k[t], %k[t]\n\t"                                 \
+                         "jmp 1f\n"                                             \
+                         "12:\n\t"                                              \
+                         "xor %k[t], %k[t]\n\t"                                 \
+                         "jmp 2f\n"                                             \
+                         "13:\n\t"                                              \
+                         "xor %k[t], %k[t]\n\t"                                 \
+                         "jmp 3f\n"                                             \
+                         "0:\n\t" KARVO_X86_SUM_STEP(0, op)                     \
+                         "1:\n\t" KARVO_X86_SUM_STEP(1, op)                     \
+                         "2:\n\t" KARVO_X86_SUM_STEP(2, op)                     \
+                         "3:\n\t" KARVO_X86_SUM_STEP(3, op)                     \
+                         "lea 4(%[i]), %[i]\n\t"                                \
+                         "jrcxz 9f\n\t"                                         \
+                         "jmp 0b\n"                                             \
+                         "9:\n\t"                                               \
+                         "setc %b[carry]\n\t"                                   \
+                         : [i] "+c"(i), [t] "=&r"(t), [carry] "=&q"(carry)      \
+                         : [a] "r"(a + n), [b] "r"(b + n), [r] "r"(r + n),      \
+                           [skip] "r"(skip)                                     \
+                         : "cc", "memory");                                     \
+        return carry & 1;                                                       \
     }
-KARVO_X86_ADD_SUB(add_n, "adc")
-KARVO_X86_ADD_SUB(sub_n, "sbb")
-#undef KARVO_X86_ADD_SUB
+// clang-format on
+KARVO_X86_SUM(add_n, "adc")
+KARVO_X86_SUM(sub_n, "sbb")
+#undef KARVO_X86_SUM
+#undef KARVO_X86_SUM_STEP
 
 } // namespace karvo::kernel::x86
 #else
@@ -222,10 +237,3 @@ inline bool has_rows() { return false; }
 } // namespace karvo::kernel::x86
 #endif
 
-namespace karvo::kernel::x86 {
-// How many of n limbs the portable loop takes: all of them, or with the rows
-// above only the n mod 4 that do not fill a pass. `rows` lets a caller that
-// asked has_rows() once skip asking again in a hot loop.
-inline size_t portable_head(size_t n, bool rows) { return n >= 4 && rows ? n % 4 : n; }
-inline size_t portable_head(size_t n) { return portable_head(n, has_rows()); }
-} // namespace karvo::kernel::x86

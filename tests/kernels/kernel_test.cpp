@@ -98,11 +98,11 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
     }
 }
 
-// The product rows one at a time (add, subtract, store), at every length (every entry into the
-// four-limb loop) and with the largest carries: all-ones limbs in a, r and the multiplier.
-// Schoolbook products and squares of every length up to 40 besides, where the rows and the doubled
-// diagonal meet.
-TEST(Kernel, ProductRowsOfEveryLengthMatchGmp) {
+// The rows one at a time (products added, subtracted or stored; sums and differences) at
+// every length, so every entry into the four-limb loop, with the largest carries: all-ones
+// limbs in a, r and the multiplier. Schoolbook products and squares of every length up to 40
+// besides, where the rows and the doubled diagonal meet.
+TEST(Kernel, RowsOfEveryLengthMatchGmp) {
     Random rnd(kSeed);
     for (size_t n = 1; n <= 40; ++n) {
         for (int round = 0; round < 4; ++round) {
@@ -119,6 +119,14 @@ TEST(Kernel, ProductRowsOfEveryLengthMatchGmp) {
             ASSERT_EQ(ours, theirs);
             ASSERT_EQ(mul_1(ours.data(), a.data(), n, w),
                       mpn_mul_1(theirs.data(), a.data(), long(n), w));
+            ASSERT_EQ(ours, theirs);
+
+            // Sums and differences, in place as Toom's interpolation does them.
+            ASSERT_EQ(add_n(ours.data(), ours.data(), a.data(), n),
+                      mpn_add_n(theirs.data(), theirs.data(), a.data(), long(n)));
+            ASSERT_EQ(ours, theirs);
+            ASSERT_EQ(sub_n(ours.data(), a.data(), ours.data(), n),
+                      mpn_sub_n(theirs.data(), a.data(), theirs.data(), long(n)));
             ASSERT_EQ(ours, theirs);
 
             const Nat b = rnd.number(1 + rnd.below(n));

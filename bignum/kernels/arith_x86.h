@@ -23,25 +23,28 @@ inline bool has_rows() { return kernel::has_rows(); }
 // loop. The high halves alternate between two registers, both zero at the
 // start, whichever step is entered. Each step:
 //   lo:hi = a[k] w;  lo += the previous high (CF);  [lo += r[k] (OF);]  r[k] = lo
-// The xor before each entry clears CF and OF; the last step leaves the final
+// An xor before each entry clears CF and OF; the last step leaves the final
 // high half in h0, to which the flags' carries are added.
+//
+// The jump into step `skip` of the first pass, `setup` (which sets the flags)
+// before each of the four entries.
 // clang-format off
-#define KARVO_X86_ROW_ENTRY                                                     \
+#define KARVO_X86_ENTRY(setup)                                                  \
     "cmp $2, %[skip]\n\t"                                                       \
     "je 12f\n\t"                                                                \
     "ja 13f\n\t"                                                                \
     "test %[skip], %[skip]\n\t"                                                 \
     "jnz 11f\n\t"                                                               \
-    "xor %k[lo], %k[lo]\n\t"                                                    \
+    setup                                                                       \
     "jmp 0f\n"                                                                  \
     "11:\n\t"                                                                   \
-    "xor %k[lo], %k[lo]\n\t"                                                    \
+    setup                                                                       \
     "jmp 1f\n"                                                                  \
     "12:\n\t"                                                                   \
-    "xor %k[lo], %k[lo]\n\t"                                                    \
+    setup                                                                       \
     "jmp 2f\n"                                                                  \
     "13:\n\t"                                                                   \
-    "xor %k[lo], %k[lo]\n\t"                                                    \
+    setup                                                                       \
     "jmp 3f\n"
 #define KARVO_X86_ROW_PRODUCT(k, high_in, high_out)                             \
     "mulx " #k "*8(%[a],%[i],8), %[lo], %[" #high_out "]\n\t"                  \
@@ -57,94 +60,50 @@ inline bool has_rows() { return kernel::has_rows(); }
     "adcx %[lo], %[h0]\n\t"
 // clang-format on
 
-// r = a * w over n >= 1 limbs; returns the carry limb.
-inline Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-    const size_t skip = (4 - n % 4) % 4;
-    long i = -long(n + skip);
-    Limb lo, h0 = 0, h1 = 0;
-    // clang-format off
-    __asm__ volatile(KARVO_X86_ROW_ENTRY
-                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_STORE(0)
-                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_STORE(1)
-                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_STORE(2)
-                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_STORE(3)
-                     KARVO_X86_ROW_NEXT
-                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1)
-                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
-                     : "cc", "memory");
-    // clang-format on
-    return h0;
-}
+// One row function: `setup` sets the flags at the entry, `op(k)` is what
+// happens to the sum before it is stored (nothing, add r[k], subtract it from
+// r[k]), `finish` adds the flags' last carries, `result` is the carry limb.
+// clang-format off
+#define KARVO_X86_ROW_NONE(k)
+#define KARVO_X86_ROW_SUB(k) "not %[lo]\n\t" KARVO_X86_ROW_ADD(k)
+#define KARVO_X86_ROW_FUNCTION(name, setup, op, finish, result)                 \
+    inline Limb name(Limb *r, const Limb *a, size_t n, Limb w) {               \
+        const size_t skip = (4 - n % 4) % 4;                                    \
+        long i = -long(n + skip);                                               \
+        Limb lo, h0 = 0, h1 = 0, one = 1;                                       \
+        __asm__ volatile(KARVO_X86_ENTRY(setup)                                 \
+                         "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) op(0) KARVO_X86_ROW_STORE(0) \
+                         "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) op(1) KARVO_X86_ROW_STORE(1) \
+                         "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) op(2) KARVO_X86_ROW_STORE(2) \
+                         "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) op(3) KARVO_X86_ROW_STORE(3) \
+                         KARVO_X86_ROW_NEXT finish                              \
+                         : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1), \
+                           [one] "+r"(one)                                      \
+                         : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w) \
+                         : "cc", "memory");                                     \
+        return result;                                                          \
+    }
 
+// r = a * w over n >= 1 limbs; returns the carry limb.
+KARVO_X86_ROW_FUNCTION(mul_1, "xor %k[lo], %k[lo]\n\t", KARVO_X86_ROW_NONE, "", h0)
 // r += a * w over n >= 1 limbs; returns the carry limb.
-inline Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-    const size_t skip = (4 - n % 4) % 4;
-    long i = -long(n + skip);
-    Limb lo, h0 = 0, h1 = 0;
-    // clang-format off
-    __asm__ volatile(KARVO_X86_ROW_ENTRY
-                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_ADD(0) KARVO_X86_ROW_STORE(0)
-                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_ADD(1) KARVO_X86_ROW_STORE(1)
-                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_ADD(2) KARVO_X86_ROW_STORE(2)
-                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_ADD(3) KARVO_X86_ROW_STORE(3)
-                     KARVO_X86_ROW_NEXT
-                     "adox %[lo], %[h0]\n\t"
-                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1)
-                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
-                     : "cc", "memory");
-    // clang-format on
-    return h0;
-}
+KARVO_X86_ROW_FUNCTION(addmul_1, "xor %k[lo], %k[lo]\n\t", KARVO_X86_ROW_ADD,
+                       "adox %[lo], %[h0]\n\t", h0)
 // r -= a * w over n >= 1 limbs; returns the borrow limb. The products with
 // their carries are summed along CF as in addmul_1; r - t is r + ~t + 1, so
 // each sum is complemented (not leaves the flags alone) and added to r along
-// OF, which starts at 1. OF at the end is 1 when nothing was borrowed.
-inline Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-    const size_t skip = (4 - n % 4) % 4;
-    long i = -long(n + skip);
-    Limb lo, h0 = 0, h1 = 0, one = 1;
-    // clang-format off
-#define KARVO_X86_ROW_SUB(k) "not %[lo]\n\t" KARVO_X86_ROW_ADD(k)
-    __asm__ volatile("cmp $2, %[skip]\n\t"
-                     "je 12f\n\t"
-                     "ja 13f\n\t"
-                     "test %[skip], %[skip]\n\t"
-                     "jnz 11f\n\t"
-                     "mov $-1, %[lo]\n\t"
-                     "xor %k[h1], %k[h1]\n\t" // CF = OF = 0
-                     "adox %[lo], %[one]\n\t" // 1 + (2^64 - 1): OF = 1
-                     "jmp 0f\n"
-                     "11:\n\t"
-                     "mov $-1, %[lo]\n\t"
-                     "xor %k[h1], %k[h1]\n\t"
-                     "adox %[lo], %[one]\n\t"
-                     "jmp 1f\n"
-                     "12:\n\t"
-                     "mov $-1, %[lo]\n\t"
-                     "xor %k[h1], %k[h1]\n\t"
-                     "adox %[lo], %[one]\n\t"
-                     "jmp 2f\n"
-                     "13:\n\t"
-                     "mov $-1, %[lo]\n\t"
-                     "xor %k[h1], %k[h1]\n\t"
-                     "adox %[lo], %[one]\n\t"
-                     "jmp 3f\n"
-                     "0:\n\t" KARVO_X86_ROW_PRODUCT(0, h0, h1) KARVO_X86_ROW_SUB(0) KARVO_X86_ROW_STORE(0)
-                     "1:\n\t" KARVO_X86_ROW_PRODUCT(1, h1, h0) KARVO_X86_ROW_SUB(1) KARVO_X86_ROW_STORE(1)
-                     "2:\n\t" KARVO_X86_ROW_PRODUCT(2, h0, h1) KARVO_X86_ROW_SUB(2) KARVO_X86_ROW_STORE(2)
-                     "3:\n\t" KARVO_X86_ROW_PRODUCT(3, h1, h0) KARVO_X86_ROW_SUB(3) KARVO_X86_ROW_STORE(3)
-                     KARVO_X86_ROW_NEXT
-                     // one = 0 here; it takes OF, and the borrow is h0 + 1 - OF.
-                     "adox %[one], %[one]\n\t"
-                     : [i] "+c"(i), [lo] "=&r"(lo), [h0] "+r"(h0), [h1] "+r"(h1), [one] "+r"(one)
-                     : [a] "r"(a + n), [r] "r"(r + n), [skip] "r"(skip), "d"(w)
-                     : "cc", "memory");
+// OF, which the entry sets: the xor clears CF and OF, 1 + (2^64 - 1) sets OF.
+// OF at the end is 1 when nothing was borrowed; `one`, 0 by then, takes it,
+// and the borrow is h0 + 1 - OF.
+KARVO_X86_ROW_FUNCTION(submul_1,
+                       "mov $-1, %[lo]\n\t"
+                       "xor %k[h1], %k[h1]\n\t"
+                       "adox %[lo], %[one]\n\t",
+                       KARVO_X86_ROW_SUB, "adox %[one], %[one]\n\t", h0 + 1 - one)
+// clang-format on
+#undef KARVO_X86_ROW_FUNCTION
+#undef KARVO_X86_ROW_NONE
 #undef KARVO_X86_ROW_SUB
-    // clang-format on
-    return h0 + 1 - one;
-}
-
-#undef KARVO_X86_ROW_ENTRY
 #undef KARVO_X86_ROW_PRODUCT
 #undef KARVO_X86_ROW_ADD
 #undef KARVO_X86_ROW_STORE
@@ -193,22 +152,7 @@ inline void add_diagonal(Limb *r, const Limb *a, size_t n) {
         const size_t skip = (4 - n % 4) % 4;                                    \
         long i = -long(n + skip);                                               \
         Limb t, carry;                                                          \
-        __asm__ volatile("cmp $2, %[skip]\n\t"                                  \
-                         "je 12f\n\t"                                           \
-                         "ja 13f\n\t"                                           \
-                         "test %[skip], %[skip]\n\t"                            \
-                         "jnz 11f\n\t"                                          \
-                         "xor %k[t], %k[t]\n\t"                                 \
-                         "jmp 0f\n"                                             \
-                         "11:\n\t"                                              \
-                         "xor %k[t], %k[t]\n\t"                                 \
-                         "jmp 1f\n"                                             \
-                         "12:\n\t"                                              \
-                         "xor %k[t], %k[t]\n\t"                                 \
-                         "jmp 2f\n"                                             \
-                         "13:\n\t"                                              \
-                         "xor %k[t], %k[t]\n\t"                                 \
-                         "jmp 3f\n"                                             \
+        __asm__ volatile(KARVO_X86_ENTRY("xor %k[t], %k[t]\n\t")                  \
                          "0:\n\t" KARVO_X86_SUM_STEP(0, op)                     \
                          "1:\n\t" KARVO_X86_SUM_STEP(1, op)                     \
                          "2:\n\t" KARVO_X86_SUM_STEP(2, op)                     \
@@ -229,6 +173,7 @@ KARVO_X86_SUM(add_n, "adc")
 KARVO_X86_SUM(sub_n, "sbb")
 #undef KARVO_X86_SUM
 #undef KARVO_X86_SUM_STEP
+#undef KARVO_X86_ENTRY
 
 } // namespace karvo::kernel::x86
 #else
@@ -236,4 +181,3 @@ namespace karvo::kernel::x86 {
 inline bool has_rows() { return false; }
 } // namespace karvo::kernel::x86
 #endif
-

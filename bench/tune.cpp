@@ -127,6 +127,13 @@ Run gcd_run(size_t n, std::mt19937_64 &rng) {
     return [a, b](const Tuning &t) { (void)k::gcd(a, b, t); };
 }
 
+// The square root of 2n + 1 limbs, whose root has a little more than n limbs:
+// sqrt_newton counts limbs of root, and the Newton side takes roots longer than it.
+Run sqrt_run(size_t n, std::mt19937_64 &rng) {
+    auto a = random_limbs(2 * n + 1, rng);
+    return [a](const Tuning &t) { (void)k::root(a, 2, t); };
+}
+
 struct Crossover {
     const char *name;
     Field field;
@@ -175,6 +182,7 @@ std::vector<Crossover> crossovers() {
         {"radix_dc", &Tuning::radix_dc, to_text_run, {}, at_least(2)},
         {"radix_in_dc", &Tuning::radix_in_dc, from_text_run, {}, at_least(2)},
         {"hgcd", &Tuning::hgcd, gcd_run, {}, at_least(2)},
+        {"sqrt_newton", &Tuning::sqrt_newton, sqrt_run, {}, at_least(2)},
     };
 }
 

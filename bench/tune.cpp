@@ -338,18 +338,21 @@ Result sweep(const Crossover &c, Tuning &working, const Settings &s, bool verbos
 }
 
 void usage(const char *program) {
-    std::fprintf(stderr, "usage: %s [--quick] [--verbose]\n", program);
+    std::fprintf(stderr, "usage: %s [--quick] [--verbose] [--only NAME,NAME...]\n", program);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     bool quick = false, verbose = false;
+    std::string only; // names to sweep, comma separated; empty: all of them
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
         } else if (std::strcmp(argv[i], "--verbose") == 0) {
             verbose = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = "," + std::string(argv[++i]) + ",";
         } else {
             usage(argv[0]);
             return 2;
@@ -369,7 +372,8 @@ int main(int argc, char **argv) {
     Tuning working = k::default_tuning();
     std::vector<std::pair<const char *, Result>> results;
     for (const Crossover &c : crossovers())
-        results.emplace_back(c.name, sweep(c, working, s, verbose));
+        if (only.empty() || only.find("," + std::string(c.name) + ",") != std::string::npos)
+            results.emplace_back(c.name, sweep(c, working, s, verbose));
 
     if (verbose)
         std::printf("\n");

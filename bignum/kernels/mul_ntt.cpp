@@ -42,11 +42,12 @@ struct Tables {
 // transforms of length m (without the radix-3 pass, one of length m = n).
 class Transform {
   public:
-    Transform(const Field &field, const Plan &plan, bool vector, Tables &tables)
+    // root: a primitive n-th root of unity, in Montgomery form.
+    Transform(const Field &field, Limb root, const Plan &plan, bool vector, Tables &tables)
         : f_(field), plan_(plan), vector_(vector), tw_(tables.tw), tw_inv_(tables.tw_inv),
           outer_(tables.outer), outer_inv_(tables.outer_inv), powers_(tables.powers),
           quotients_(tables.quotients), radix3_(tables.radix3), radix3_inv_(tables.radix3_inv) {
-        const Limb w = f_.root(plan.n);
+        const Limb w = root;
         if (vector_)
             vector_tables(w);
         else
@@ -231,9 +232,9 @@ class Transform {
 // modulo f's prime, times n R^-2 (R^-1 from each load) and the pointwise
 // product's factor (the transforms leave n): Garner's step takes it out.
 // x and scratch have n limbs each.
-void convolve(const Field &f, const Plan &plan, bool vector, const std::vector<Piece> &a,
+void convolve(const Field &f, Limb root, const Plan &plan, bool vector, const std::vector<Piece> &a,
               const std::vector<Piece> *b, Limb *x, Limb *scratch, Tables &tables) {
-    const Transform t(f, plan, vector, tables);
+    const Transform t(f, root, plan, vector, tables);
     const size_t n = plan.n;
     load_residues(f, a, x, n);
     t.forward(x);
@@ -303,7 +304,7 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     Limb *const scratch = block.get() + set.count * plan.n;
     Tables tables;
     for (size_t k = 0; k < set.count; ++k)
-        convolve(Field(set.primes[k], set.generators[k]), plan, vector, pa, b ? &pb : nullptr,
+        convolve(set.fields[k], set.root(k, plan.n), plan, vector, pa, b ? &pb : nullptr,
                  residues[k], scratch, tables);
     const Garner garner(set, plan.n, vector ? 52 : 64);
     if (set.count == 3)

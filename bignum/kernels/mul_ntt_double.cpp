@@ -30,9 +30,9 @@ class DoubleProduct {
         const std::span<Limb> block(storage.get(), (set_.count + (b ? 1 : 0)) * n);
         double *y = b ? as_doubles(block.data() + set_.count * n) : nullptr;
         for (size_t k = 0; k < set_.count; ++k) {
-            const Field f(set_.primes[k], set_.generators[k]);
+            const Field &f = set_.fields[k];
             const double p = double(f.p());
-            tables(f);
+            tables(f, set_.root(k, n));
             Limb *x = block.data() + k * n;
             transform_in(f, a, x);
             if (b != nullptr)
@@ -92,11 +92,11 @@ class DoubleProduct {
 
     // Every table from one run of powers of w, a primitive n-th root: the
     // power-of-two transforms' root is w^3 (or w), and w^-j = w^(n - j).
-    void tables(const Field &f) {
+    void tables(const Field &f, Limb root) {
         const size_t n = plan_.n, m = plan_.m, stride = plan_.radix3 ? 3 : 1;
         const double p = double(f.p());
         powers_.resize(n);
-        ntt::avx2::powers(p, signed_residue(f, f.reduce(f.root(n))), n, powers_.data());
+        ntt::avx2::powers(p, signed_residue(f, f.reduce(root)), n, powers_.data());
         w_.resize(m);
         w_inv_.resize(m);
         for (size_t len = 1; len < m; len *= 2) {

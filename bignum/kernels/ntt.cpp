@@ -11,21 +11,6 @@
 
 namespace karvo::kernel::ntt {
 
-Field::Field(Limb p, Limb generator) : p_(p), generator_(generator) {
-    neg_inv_ = ~inverse_mod_limb(p) + 1;
-    const Limb r = Limb((DLimb(1) << 64) % p);
-    r2_ = Limb(DLimb(r) * r % p);
-}
-
-Limb Field::pow(Limb base, uint64_t e) const {
-    Limb result = to(1);
-    for (; e != 0; e >>= 1, base = mul(base, base)) {
-        if (e & 1)
-            result = mul(result, base);
-    }
-    return result;
-}
-
 void twiddles(const Field &f, Limb root, size_t m, unsigned bits, Twiddles &t) {
     t.resize(m);
     const ShoupQuotient quotient(f.p(), bits);

@@ -15,33 +15,46 @@ namespace karvo::kernel::ntt {
 // subtraction.
 class Field {
   public:
-    Field() = default;
-    Field(Limb p, Limb generator);
-    Limb p() const { return p_; }
-    Limb neg_inverse() const { return neg_inv_; } // -p^-1 mod 2^64
+    constexpr Field() = default;
+    constexpr Field(Limb p, Limb generator)
+        : p_(p), generator_(generator), neg_inv_(~inverse_mod_limb(p) + 1),
+          r2_(Limb(DLimb((DLimb(1) << 64) % p) * ((DLimb(1) << 64) % p) % p)) {}
+    constexpr Limb p() const { return p_; }
+    constexpr Limb generator() const { return generator_; }
+    constexpr Limb neg_inverse() const { return neg_inv_; } // -p^-1 mod 2^64
     // t / R mod p in [0, 2p) for t < p R.
-    Limb reduce_lazy(DLimb t) const {
+    constexpr Limb reduce_lazy(DLimb t) const {
         const Limb m = Limb(t) * neg_inv_;
         return Limb((t + DLimb(m) * p_) >> 64);
     }
-    Limb reduce(DLimb t) const {
+    constexpr Limb reduce(DLimb t) const {
         const Limb u = reduce_lazy(t);
         return u >= p_ ? u - p_ : u;
     }
-    Limb mul(Limb a, Limb b) const { return reduce(DLimb(a) * b); }
-    Limb add(Limb a, Limb b) const { return a + b >= p_ ? a + b - p_ : a + b; } // a, b < p
-    Limb sub(Limb a, Limb b) const { return a >= b ? a - b : a + p_ - b; }      // a, b < p
+    constexpr Limb mul(Limb a, Limb b) const { return reduce(DLimb(a) * b); }
+    constexpr Limb add(Limb a, Limb b) const {
+        return a + b >= p_ ? a + b - p_ : a + b;
+    }                                                                                // a, b < p
+    constexpr Limb sub(Limb a, Limb b) const { return a >= b ? a - b : a + p_ - b; } // a, b < p
     // x in [0, 4p) to [0, p).
-    Limb normal(Limb x) const {
+    constexpr Limb normal(Limb x) const {
         if (x >= 2 * p_)
             x -= 2 * p_;
         return x >= p_ ? x - p_ : x;
     }
-    Limb to(Limb x) const { return mul(x % p_, r2_); }
-    Limb pow(Limb base, uint64_t e) const; // base and result in Montgomery form
-    Limb inverse(Limb x) const { return pow(x, p_ - 2); }
-    // A primitive n-th root of unity, n dividing p - 1, in Montgomery form.
-    Limb root(size_t n) const { return pow(to(generator_), (p_ - 1) / n); }
+    constexpr Limb to(Limb x) const { return mul(x % p_, r2_); }
+    // base and result in Montgomery form
+    constexpr Limb pow(Limb base, uint64_t e) const {
+        Limb result = to(1);
+        for (; e != 0; e >>= 1, base = mul(base, base)) {
+            if (e & 1)
+                result = mul(result, base);
+        }
+        return result;
+    }
+    constexpr Limb inverse(Limb x) const { return pow(x, p_ - 2); }
+    // 1/n for n dividing p - 1, in Montgomery form: n (p - 1) / n = -1.
+    constexpr Limb inverse_of_divisor(Limb n) const { return to(p_ - (p_ - 1) / n); }
 
   private:
     Limb p_ = 0, generator_ = 0, neg_inv_ = 0, r2_ = 0;

@@ -16,40 +16,59 @@ namespace karvo::kernel::ntt {
 // digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
 // residues come as t_k = n c R^-2 2^-s mod p_k, 2^-s the pointwise product's
 // factor; the constants take the factor out.
+// The constants of Garner's step that depend on the primes alone.
+struct GarnerBasis {
+    std::array<std::array<Limb, 4>, kMaxPrimes> prefix{}; // p_0 ... p_(k-1), at most four limbs
+    // weight[k][j] = p_0 ... p_(j-1) / (p_0 ... p_(k-1)) mod p_k, and
+    // R^2 / (p_0 ... p_(k-1)) mod p_k, in Montgomery form.
+    std::array<std::array<Limb, kMaxPrimes>, kMaxPrimes> weight{};
+    std::array<Limb, kMaxPrimes> scale{};
+};
+
+constexpr GarnerBasis garner_basis(const PrimeSet &set) {
+    GarnerBasis g;
+    g.prefix[0] = {1, 0, 0, 0};
+    for (size_t k = 1; k < set.count; ++k) {
+        Limb carry = 0;
+        for (size_t l = 0; l < 4; ++l) {
+            const DLimb t = DLimb(g.prefix[k - 1][l]) * set.primes[k - 1] + carry;
+            g.prefix[k][l] = Limb(t);
+            carry = Limb(t >> 64);
+        }
+    }
+    for (size_t k = 0; k < set.count; ++k) {
+        const Field &f = set.fields[k];
+        Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k
+        std::array<Limb, kMaxPrimes> weight{};
+        for (size_t j = 0; j < k; ++j) {
+            weight[j] = product;
+            product = f.mul(product, f.to(set.primes[j]));
+        }
+        // v_k = (c - sum of v_j p_0 ... p_(j-1)) / (p_0 ... p_(k-1)) mod p_k.
+        const Limb inverse = f.inverse(product);
+        g.scale[k] = f.mul(f.to(f.to(f.to(1))), inverse);
+        for (size_t j = 0; j < k; ++j)
+            g.weight[k][j] = f.mul(weight[j], inverse);
+    }
+    return g;
+}
+
+inline constexpr GarnerBasis kGarnerBases[] = {
+    garner_basis(kScalarPrimes), garner_basis(kVectorPrimes[0]), garner_basis(kVectorPrimes[1])};
+
+// Garner's algorithm: from the residues of a coefficient c, the mixed-radix
+// digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
+// residues come as t_k = n c R^-2 2^-s mod p_k, 2^-s the pointwise product's
+// factor; the constants take the factor out.
 class Garner {
   public:
-    Garner(const PrimeSet &set, size_t n, unsigned pointwise_bits) : count_(set.count) {
-        for (size_t k = 0; k < count_; ++k)
-            fields_[k] = Field(set.primes[k], set.generators[k]);
-        prefix_[0] = {1, 0, 0, 0};
-        for (size_t k = 1; k < count_; ++k) {
-            // prefix_[k] = p_0 ... p_(k-1), at most four limbs.
-            Limb carry = 0;
-            for (size_t l = 0; l < 4; ++l) {
-                const DLimb t = DLimb(prefix_[k - 1][l]) * set.primes[k - 1] + carry;
-                prefix_[k][l] = Limb(t);
-                carry = Limb(t >> 64);
-            }
-        }
+    Garner(const PrimeSet &set, size_t n, unsigned pointwise_bits)
+        : count_(set.count), fields_(set.fields), basis_(basis_of(set)) {
         for (size_t k = 0; k < count_; ++k) {
             const Field &f = fields_[k];
             // A Montgomery product by R^3 2^s / n turns t_k into c mod p_k.
-            Limb unscale = 1;
-            for (int i = 0; i < 3; ++i)
-                unscale = f.to(unscale);
             const Limb two_s = f.to(Limb(1) << (pointwise_bits - 1)); // 2^(s-1), doubled below
-            unscale = f.mul(f.mul(unscale, f.add(two_s, two_s)), f.inverse(f.to(n)));
-            Limb product = f.to(1); // p_0 ... p_(j-1) mod p_k, Montgomery form
-            std::array<Limb, kMaxPrimes> weight{};
-            for (size_t j = 0; j < k; ++j) {
-                weight[j] = product;
-                product = f.mul(product, f.to(set.primes[j]));
-            }
-            // v_k = (c - sum of v_j p_0 ... p_(j-1)) / (p_0 ... p_(k-1)) mod p_k.
-            const Limb inverse = f.inverse(product);
-            scale_[k] = f.mul(unscale, inverse);
-            for (size_t j = 0; j < k; ++j)
-                weight_[k][j] = f.mul(weight[j], inverse);
+            scale_[k] = f.mul(f.mul(basis_.scale[k], f.add(two_s, two_s)), f.inverse_of_divisor(n));
         }
     }
 
@@ -61,29 +80,29 @@ class Garner {
             // A Montgomery product takes any v_j < 2^62.
             Limb sum = 0;
             for (size_t j = 0; j < k; ++j)
-                sum = f.add(sum, f.mul(v[j], weight_[k][j]));
+                sum = f.add(sum, f.mul(v[j], basis_.weight[k][j]));
             v[k] = f.sub(f.mul(t[k], scale_[k]), sum);
         }
     }
 
-    // c (four limbs, as c < 2^250) from its digits: p_0 ... p_(k-1) has at
-    // most k limbs.
+    // c (four limbs, as c < 2^250) from its digits by Horner's rule from the
+    // top one: c = v_0 + p_0 (v_1 + p_1 (v_2 + ...)). Unrolled, the partial
+    // values stay in registers and the products of limbs still zero fold away.
     template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
-        std::array<Limb, 4> c{v[0], 0, 0, 0};
-        for (size_t k = 1; k < Count; ++k) {
-            Limb carry = 0;
-            for (size_t l = 0; l < k && l < 4; ++l) {
-                const DLimb x = DLimb(v[k]) * prefix_[k][l] + c[l] + carry;
-                c[l] = Limb(x);
-                carry = Limb(x >> 64);
-            }
-            for (size_t l = k; l < 4 && carry != 0; ++l) {
-                const DLimb x = DLimb(c[l]) + carry;
-                c[l] = Limb(x);
-                carry = Limb(x >> 64);
-            }
+        Limb c0 = v[Count - 1], c1 = 0, c2 = 0, c3 = 0;
+#pragma GCC unroll 8
+        for (size_t i = 0; i + 1 < Count; ++i) {
+            const size_t k = Count - 2 - i;
+            const Limb p = fields_[k].p();
+            DLimb x = DLimb(c0) * p + v[k];
+            c0 = Limb(x);
+            x = DLimb(c1) * p + Limb(x >> 64);
+            c1 = Limb(x);
+            x = DLimb(c2) * p + Limb(x >> 64);
+            c2 = Limb(x);
+            c3 = c3 * p + Limb(x >> 64);
         }
-        return c;
+        return {c0, c1, c2, c3};
     }
 
 #ifdef KARVO_NTT_AVX2
@@ -100,7 +119,7 @@ class Garner {
             g.p[k] = double(f.p());
             g.scale[k] = as_double(f.reduce(f.reduce(scale_[k])));
             for (size_t j = 0; j < k; ++j)
-                g.weight[k][j] = as_double(f.reduce(weight_[k][j]));
+                g.weight[k][j] = as_double(f.reduce(basis_.weight[k][j]));
         }
         return g;
     }
@@ -119,13 +138,13 @@ class Garner {
             g.p[k] = f.p();
             std::tie(g.scale[k], g.scale_shoup[k]) = plain(scale_[k]);
             for (size_t j = 0; j < k; ++j)
-                std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(weight_[k][j]);
-            // prefix_[k] (below 2^200) cut into 52-bit limbs.
+                std::tie(g.weight[k][j], g.weight_shoup[k][j]) = plain(basis_.weight[k][j]);
+            // The prefix (below 2^200) cut into 52-bit limbs.
             for (size_t l = 0; l < 4; ++l) {
                 const size_t bit = 52 * l, limb = bit / 64, shift = bit % 64;
-                Limb x = prefix_[k][limb] >> shift;
+                Limb x = basis_.prefix[k][limb] >> shift;
                 if (shift > 12 && limb + 1 < 4)
-                    x |= prefix_[k][limb + 1] << (64 - shift);
+                    x |= basis_.prefix[k][limb + 1] << (64 - shift);
                 g.prefix[k][l] = x & ((Limb(1) << 52) - 1);
             }
         }
@@ -133,10 +152,15 @@ class Garner {
     }
 
   private:
+    static const GarnerBasis &basis_of(const PrimeSet &set) {
+        if (set.primes == kScalarPrimes.primes)
+            return kGarnerBases[0];
+        return kGarnerBases[set.primes == kVectorPrimes[0].primes ? 1 : 2];
+    }
+
     size_t count_;
     std::array<Field, kMaxPrimes> fields_;
-    std::array<std::array<Limb, 4>, kMaxPrimes> prefix_{};
-    std::array<std::array<Limb, kMaxPrimes>, kMaxPrimes> weight_{};
+    GarnerBasis basis_;
     std::array<Limb, kMaxPrimes> scale_{};
 };
 

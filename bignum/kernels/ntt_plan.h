@@ -31,11 +31,48 @@ constexpr unsigned product_bits(const std::array<Limb, kMaxPrimes> &primes, size
     return unsigned(64 * (top - 1) + std::bit_width(product[top - 1]) - 1);
 }
 
+// Primitive roots of unity modulo one prime, in Montgomery form: two[k] of
+// order 2^k and three[k] of order 3 2^k, for every order that divides p - 1.
+struct Roots {
+    std::array<Limb, 64> two{}, three{};
+};
+
+constexpr Roots roots_of(const Field &f) {
+    Roots roots;
+    const Limb g = f.to(f.generator());
+    for (unsigned k = 0; k < 64 && ((f.p() - 1) & ((Limb(1) << k) - 1)) == 0; ++k) {
+        roots.two[k] = f.pow(g, (f.p() - 1) >> k);
+        if (((f.p() - 1) >> k) % 3 == 0)
+            roots.three[k] = f.pow(g, ((f.p() - 1) >> k) / 3);
+    }
+    return roots;
+}
+
+// The fields and their roots are built with the set, at compile time: a
+// product takes them as constants instead of computing powers each time.
 struct PrimeSet {
     size_t count;
     std::array<Limb, kMaxPrimes> primes, generators;
     bool vector; // primes below 2^50: transforms with AVX-512 IFMA or AVX2 doubles
     unsigned usable_bits = product_bits(primes, count); // the product exceeds 2^usable_bits
+    std::array<Field, kMaxPrimes> fields = [](const auto &p, const auto &g, size_t count) {
+        std::array<Field, kMaxPrimes> fields{};
+        for (size_t k = 0; k < count; ++k)
+            fields[k] = Field(p[k], g[k]);
+        return fields;
+    }(primes, generators, count);
+    std::array<Roots, kMaxPrimes> roots = [](const auto &fields, size_t count) {
+        std::array<Roots, kMaxPrimes> roots{};
+        for (size_t k = 0; k < count; ++k)
+            roots[k] = roots_of(fields[k]);
+        return roots;
+    }(fields, count);
+
+    // A primitive n-th root of unity modulo prime k, for n = 2^j or 3 2^j.
+    constexpr Limb root(size_t k, size_t n) const {
+        return n % 3 == 0 ? roots[k].three[std::countr_zero(n / 3)]
+                          : roots[k].two[std::countr_zero(n)];
+    }
 };
 
 inline constexpr PrimeSet kScalarPrimes{
@@ -51,6 +88,21 @@ inline constexpr PrimeSet kVectorPrimes[2] = {
       0x3ffc480000001ull},
      {5, 7, 11, 7, 5},
      true}};
+// The roots of the largest orders have exactly those orders: w^(2^(k-1)) = -1,
+// and the cube of a primitive cube root is 1.
+constexpr bool roots_are_primitive(const PrimeSet &set) {
+    for (size_t k = 0; k < set.count; ++k) {
+        const Field &f = set.fields[k];
+        const Limb one = f.to(1), minus_one = f.to(f.p() - 1);
+        const unsigned top = unsigned(std::countr_zero(f.p() - 1));
+        const Limb cube_root = f.pow(set.roots[k].three[top], Limb(1) << top);
+        if (f.pow(set.roots[k].two[top], Limb(1) << (top - 1)) != minus_one || cube_root == one ||
+            f.pow(cube_root, 3) != one)
+            return false;
+    }
+    return true;
+}
+static_assert(roots_are_primitive(kScalarPrimes) && roots_are_primitive(kVectorPrimes[1]));
 static_assert(kScalarPrimes.usable_bits == 185 && kVectorPrimes[0].usable_bits == 199 &&
               kVectorPrimes[1].usable_bits == 249);
 // Pieces of up to 112 bits are below p 2^64 for either set, as a Montgomery

@@ -530,13 +530,25 @@ TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
         }
         const uint8_t z9[] = {35, 9};
         ASSERT_EQ(from_digits(z9, 2, 10, path.tuning), Nat{359});
-        const std::vector<uint8_t> text(500, 35);
-        Mpz expected;
-        for (size_t i = 0; i < text.size(); ++i) {
-            mpz_mul_ui(expected, expected, 10);
-            mpz_add_ui(expected, expected, 35);
+        // Runs of the largest value, and random values up to it, at lengths
+        // around the eight digits gathered at once and into the tree.
+        for (unsigned radix : {3u, 7u, 10u, 17u, 35u}) {
+            for (size_t length : {7, 8, 9, 16, 17, 500, 6000}) {
+                for (bool largest : {true, false}) {
+                    std::vector<uint8_t> text(length);
+                    for (uint8_t &v : text)
+                        v = largest ? 35 : uint8_t(rnd.below(36));
+                    Mpz expected;
+                    for (uint8_t v : text) {
+                        mpz_mul_ui(expected, expected, radix);
+                        mpz_add_ui(expected, expected, v);
+                    }
+                    ASSERT_EQ(from_digits(text.data(), text.size(), radix, path.tuning),
+                              expected.nat())
+                        << radix << " " << length << " " << largest;
+                }
+            }
         }
-        ASSERT_EQ(from_digits(text.data(), text.size(), 10, path.tuning), expected.nat());
     }
 }
 

@@ -10,7 +10,26 @@
 #include "kernels/ntt.h"
 #include "kernels/ntt_plan.h"
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <x86intrin.h>
+#endif
+
 namespace karvo::kernel::ntt {
+
+// x + y + carry, the carry out in `carry`. On x86-64 a chain of these is a
+// chain of adc; sums of 128-bit integers are left to the compiler elsewhere,
+// and some compilers pass them through memory.
+inline Limb add_carry(Limb x, Limb y, unsigned char &carry) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, x, y, &sum);
+    return sum;
+#else
+    const DLimb sum = DLimb(x) + y + carry;
+    carry = (unsigned char)(sum >> 64);
+    return Limb(sum);
+#endif
+}
 
 // Garner's algorithm: from the residues of a coefficient c, the mixed-radix
 // digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
@@ -94,13 +113,13 @@ class Garner {
         for (size_t i = 0; i + 1 < Count; ++i) {
             const size_t k = Count - 2 - i;
             const Limb p = fields_[k].p();
-            DLimb x = DLimb(c0) * p + v[k];
-            c0 = Limb(x);
-            x = DLimb(c1) * p + Limb(x >> 64);
-            c1 = Limb(x);
-            x = DLimb(c2) * p + Limb(x >> 64);
-            c2 = Limb(x);
-            c3 = c3 * p + Limb(x >> 64);
+            // (c3 c2 c1 c0) p + v_k: the products' high limbs ride the carries.
+            const DLimb t0 = DLimb(c0) * p, t1 = DLimb(c1) * p, t2 = DLimb(c2) * p;
+            unsigned char carry = 0;
+            c0 = add_carry(Limb(t0), v[k], carry);
+            c1 = add_carry(Limb(t1), Limb(t0 >> 64), carry);
+            c2 = add_carry(Limb(t2), Limb(t1 >> 64), carry);
+            c3 = c3 * p + Limb(t2 >> 64) + carry;
         }
         return {c0, c1, c2, c3};
     }
@@ -185,17 +204,13 @@ class Accumulator {
             w1 = (c[1] << shift) | (c[0] >> (64 - shift));
             w0 = c[0] << shift;
         }
-        DLimb x = DLimb(l0_) + w0;
-        l0_ = Limb(x);
-        x = DLimb(l1_) + w1 + Limb(x >> 64);
-        l1_ = Limb(x);
-        x = DLimb(l2_) + w2 + Limb(x >> 64);
-        l2_ = Limb(x);
-        x = DLimb(l3_) + w3 + Limb(x >> 64);
-        l3_ = Limb(x);
-        x = DLimb(l4_) + w4 + Limb(x >> 64);
-        l4_ = Limb(x);
-        l5_ += Limb(x >> 64);
+        unsigned char carry = 0;
+        l0_ = add_carry(l0_, w0, carry);
+        l1_ = add_carry(l1_, w1, carry);
+        l2_ = add_carry(l2_, w2, carry);
+        l3_ = add_carry(l3_, w3, carry);
+        l4_ = add_carry(l4_, w4, carry);
+        l5_ += carry;
     }
 
     // Writes what remains, up to the product's length.

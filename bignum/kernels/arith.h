@@ -45,14 +45,17 @@ Limb rshift(Limb *r, const Limb *a, size_t n, unsigned s);
 // hardware division (Moller and Granlund, "Improved division by invariant
 // integers", 2011). Returns the quotient, the remainder goes to r.
 inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
-    const DLimb q = DLimb(v) * u1 + ((DLimb(u1) << kLimbBits) | u0);
-    Limb q1 = Limb(q >> kLimbBits) + 1;
+    // (q1 q0) = v u1 + (u1 u0), the carry taken limb by limb.
+    const DLimb p = DLimb(v) * u1;
+    unsigned char carry = 0;
+    const Limb q0 = add_carry(Limb(p), u0, carry);
+    Limb q1 = add_carry(Limb(p >> kLimbBits), u1, carry) + 1;
     r = u0 - q1 * d;
-    if (r > Limb(q)) {
+    if (r > q0) {
         --q1;
         r += d;
     }
-    if (r >= d) {
+    if (r >= d) [[unlikely]] {
         ++q1;
         r -= d;
     }

@@ -45,7 +45,8 @@ inline bool has_rows() { return kernel::has_rows(); }
     "jmp 2f\n"                                                                  \
     "13:\n\t"                                                                   \
     setup                                                                       \
-    "jmp 3f\n"
+    "jmp 3f\n"                                                                  \
+    ".p2align 4\n"
 #define KARVO_X86_ROW_PRODUCT(k, high_in, high_out)                             \
     "mulx " #k "*8(%[a],%[i],8), %[lo], %[" #high_out "]\n\t"                  \
     "adcx %[" #high_in "], %[lo]\n\t"

@@ -4,6 +4,10 @@
 // 64 bits; the record's 32-bit words are packed into them at the boundary.
 #pragma once
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <x86intrin.h>
+#endif
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +30,21 @@ constexpr Limb inverse_mod_limb(Limb m) {
 }
 static_assert(inverse_mod_limb(0x3fff300000001ull) * 0x3fff300000001ull == 1);
 static_assert(inverse_mod_limb(~Limb(0)) * ~Limb(0) == 1);
+
+// x + y + carry, the carry out in `carry`. On x86-64 a chain of these is a
+// chain of adc; sums of 128-bit integers are left to the compiler elsewhere,
+// and some compilers pass them through memory.
+inline Limb add_carry(Limb x, Limb y, unsigned char &carry) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, x, y, &sum);
+    return sum;
+#else
+    const DLimb sum = DLimb(x) + y + carry;
+    carry = (unsigned char)(sum >> 64);
+    return Limb(sum);
+#endif
+}
 
 // Length of a without its top zero limbs.
 inline size_t normalized_size(const Limb *a, size_t n) {

@@ -10,26 +10,7 @@
 #include "kernels/ntt.h"
 #include "kernels/ntt_plan.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <x86intrin.h>
-#endif
-
 namespace karvo::kernel::ntt {
-
-// x + y + carry, the carry out in `carry`. On x86-64 a chain of these is a
-// chain of adc; sums of 128-bit integers are left to the compiler elsewhere,
-// and some compilers pass them through memory.
-inline Limb add_carry(Limb x, Limb y, unsigned char &carry) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    unsigned long long sum;
-    carry = _addcarry_u64(carry, x, y, &sum);
-    return sum;
-#else
-    const DLimb sum = DLimb(x) + y + carry;
-    carry = (unsigned char)(sum >> 64);
-    return Limb(sum);
-#endif
-}
 
 // Garner's algorithm: from the residues of a coefficient c, the mixed-radix
 // digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The

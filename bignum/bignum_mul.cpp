@@ -21,11 +21,12 @@ constexpr uint64_t kSmallWords = 64;
 void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const uint32_t> b) {
     using kernel::Limb;
     Limb x[kSmallWords / 2], y[kSmallWords / 2], p[kSmallWords];
-    const size_t xn = kernel::pack_words(a, x), yn = kernel::pack_words(b, y);
+    const bool square = a.data() == b.data();
+    const size_t xn = kernel::pack_words(a, x), yn = square ? xn : kernel::pack_words(b, y);
     // Schoolbook sizes go to the rows at once: at these sizes the dispatch
     // costs as much as the product.
     const kernel::Tuning &t = kernel::default_tuning();
-    if (a.data() == b.data()) {
+    if (square) {
         if (xn < t.sqr_karatsuba)
             kernel::sqr_basecase(p, x, xn);
         else

@@ -103,6 +103,19 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
         mul_ntt(r, a, an, b, bn);
         return;
     }
+    // Toom-3/2 up to a ratio of 7/4, Toom-4/2 below 3, when their top pieces
+    // are not empty.
+    if (an < 3 * bn) {
+        const size_t pieces = 4 * an < 7 * bn ? 3 : 4;
+        const size_t k = toom_unbalanced_piece(an, bn, pieces);
+        if (an > (pieces - 1) * k && bn > k) {
+            if (pieces == 3)
+                mul_toom32(r, a, an, b, bn, t);
+            else
+                mul_toom42(r, a, an, b, bn, t);
+            return;
+        }
+    }
     std::fill(r, r + an + bn, 0);
     std::vector<Limb> piece(2 * bn);
     Scratch scratch(mul_scratch_size(bn));

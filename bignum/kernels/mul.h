@@ -43,6 +43,12 @@ void sqr_toom3(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch)
 // n >= kMinToom4, likewise.
 void mul_toom4(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr_toom4(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);
+// Unbalanced operands, r of an + bn limbs: Toom-3/2 and Toom-4/2 on pieces of
+// toom_unbalanced_piece(an, bn, 3 or 4) limbs = k, for an > bn, with a's top
+// piece (an - 2k or an - 3k limbs) and b's (bn - k limbs) not empty.
+size_t toom_unbalanced_piece(size_t an, size_t bn, size_t a_pieces);
+void mul_toom32(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t);
+void mul_toom42(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t);
 // Any lengths an >= bn >= 1, r of an + bn limbs. The transforms use vector
 // instructions where the processor has them; tests can ask for either kind
 // (a request for vector gets scalar on processors without them).

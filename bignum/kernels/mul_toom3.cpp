@@ -48,32 +48,37 @@ void toom3(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const T
         mul_n(r, a, b, k, t, rest);
         mul_n(r + 4 * k, a + 2 * k, b + 2 * k, s, t, rest);
     }
-    const Limb *v0 = r, *vinf = r + 4 * k;
+    toom_interpolate_5(r, 2 * n, k, v1, vm1, v2, negative, k + s + 1); // c3 < 2 B^(k+s)
+}
 
-    // From the values to the coefficients c0..c4 of the product, each step
-    // leaving a non-negative number below B^w.
+} // namespace
+
+// Each step leaves a non-negative number below B^(2k + 2), as the product's
+// coefficients are non-negative.
+void toom_interpolate_5(Limb *r, size_t rn, size_t k, Limb *v1, Limb *vm1, Limb *v2, bool negative,
+                        size_t c3_limbs) {
+    const size_t w = 2 * k + 2, top = rn - 4 * k;
+    const Limb *v0 = r, *vinf = r + 4 * k;
     add_or_sub_n(v2, v2, vm1, w, !negative); // 3 (c1 + c2 + 3 c3 + 5 c4)
     divexact_by3_fast(v2, v2, w);
     add_or_sub_n(vm1, v1, vm1, w, !negative); // 2 (c1 + c3)
     rshift(vm1, vm1, w, 1);
-    sub(v1, v1, w, v0, 2 * k);   // c1 + c2 + c3 + c4
-    sub_n(v2, v2, v1, w);        // 2 c3 + 4 c4
-    rshift(v2, v2, w, 1);        // c3 + 2 c4
-    sub_n(v1, v1, vm1, w);       // c2 + c4
-    sub(v1, v1, w, vinf, 2 * s); // c2
-    sub(v2, v2, w, vinf, 2 * s); // c3 + c4
-    sub(v2, v2, w, vinf, 2 * s); // c3
-    sub_n(vm1, vm1, v2, w);      // c1
+    sub(v1, v1, w, v0, 2 * k); // c1 + c2 + c3 + c4
+    sub_n(v2, v2, v1, w);      // 2 c3 + 4 c4
+    rshift(v2, v2, w, 1);      // c3 + 2 c4
+    sub_n(v1, v1, vm1, w);     // c2 + c4
+    sub(v1, v1, w, vinf, top); // c2
+    sub(v2, v2, w, vinf, top); // c3 + c4
+    sub(v2, v2, w, vinf, top); // c3
+    sub_n(vm1, vm1, v2, w);    // c1
 
     // r = c0 + c1 B^k + ... + c4 B^4k: c0 and c4 are in place, c2 < 3 B^2k
     // fills the gap between them and spills a limb, c1 and c3 overlap.
     std::copy(v1, v1 + 2 * k, r + 2 * k);
-    add_1(r + 4 * k, r + 4 * k, 2 * s, v1[2 * k]);
-    add(r + k, r + k, 2 * n - k, vm1, 2 * k + 1);
-    add(r + 3 * k, r + 3 * k, 2 * n - 3 * k, v2, k + s + 1); // c3 < 2 B^(k+s)
+    add_1(r + 4 * k, r + 4 * k, top, v1[2 * k]);
+    add(r + k, r + k, rn - k, vm1, 2 * k + 1);
+    add(r + 3 * k, r + 3 * k, rn - 3 * k, v2, c3_limbs);
 }
-
-} // namespace
 
 void mul_toom3(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {
     toom3(r, a, b, n, false, t, scratch);

@@ -45,6 +45,15 @@ inline void divexact_by_divisor_of_bm1(Limb *q, const Limb *a, size_t n, Limb bm
     }
 }
 
+// Toom's interpolation from the values at 0, 1, -1, 2 and infinity of a
+// product of degree 4 in X = B^k (mul_toom3.cpp): r (rn limbs) holds the value
+// at 0 in its first 2k limbs and the one at infinity from limb 4k; v1, vm1
+// (the magnitude of the value at -1, `negative` when it is below zero) and v2
+// have 2k + 2 limbs and are overwritten; the coefficient of X^3 is below
+// B^c3_limbs.
+void toom_interpolate_5(Limb *r, size_t rn, size_t k, Limb *v1, Limb *vm1, Limb *v2, bool negative,
+                        size_t c3_limbs);
+
 inline void divexact_by3_fast(Limb *q, const Limb *a, size_t n) {
     divexact_by_divisor_of_bm1(q, a, n, ~Limb(0) / 3);
 }

@@ -222,6 +222,29 @@ TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
     }
 }
 
+// Unequal lengths at every ratio from just above one to past three, so that Toom-3/2,
+// Toom-4/2 and the cut into pieces each meet their edges (top pieces of one limb and of a
+// whole piece), over schoolbook, Karatsuba and Toom-3 products of the pieces.
+TEST(Kernel, UnbalancedProductsMatchGmp) {
+    const Path paths[] = {
+        {"over schoolbook", {6, kNever, kNever, 6, kNever, kNever, 4, 2, 2}, false},
+        {"over karatsuba and toom3", {2, 9, kNever, 2, 9, kNever, 4, 2, 2}, false},
+        {"mixed", {4, 9, 40, 5, 11, 50, 6, 3, 3}, true},
+    };
+    Random rnd(kSeed);
+    for (const Path &path : paths) {
+        SCOPED_TRACE(path.name);
+        for (size_t bn : {6, 7, 8, 13, 21, 40}) {
+            for (size_t an = bn + 1; an <= 3 * bn + 2; ++an) {
+                const Nat a = rnd.number(an), b = rnd.number(bn);
+                Mpz expected, ma(a), mb(b);
+                mpz_mul(expected, ma, mb);
+                ASSERT_EQ(mul(a, b, path.tuning), expected.nat()) << an << " x " << bn;
+            }
+        }
+    }
+}
+
 // The quotient limb of schoolbook division: three limbs by a normalised two, through the
 // reciprocal, at the edges (the largest and smallest divisors, windows just below d B) and
 // at random.

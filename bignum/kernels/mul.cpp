@@ -104,8 +104,9 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
         return;
     }
     // Toom-3/2 up to a ratio of 7/4, Toom-4/2 below 3, when their top pieces
-    // are not empty.
-    if (an < 3 * bn) {
+    // are not empty. Nearer to balance, and when the pieces would fall below
+    // Karatsuba's size, a balanced product and a short one cost less.
+    if (an < 3 * bn && 8 * an >= 9 * bn && bn >= 2 * t.karatsuba) {
         const size_t pieces = 4 * an < 7 * bn ? 3 : 4;
         const size_t k = toom_unbalanced_piece(an, bn, pieces);
         if (an > (pieces - 1) * k && bn > k) {

@@ -1,5 +1,6 @@
-// Chooses the multiplication algorithm by size. Unbalanced operands are cut
-// into pieces of the shorter one's length, each multiplied balanced.
+// Chooses the multiplication algorithm by size. Unequal operands go to
+// Toom-3/2 or Toom-4/2 when the longer is up to three times the shorter, and
+// are otherwise cut into pieces of the shorter one's length.
 #include <algorithm>
 #include <vector>
 

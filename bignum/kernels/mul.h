@@ -1,5 +1,6 @@
 // Multiplication: schoolbook, Karatsuba, Toom-3, Toom-4 and a number-theoretic
-// transform, chosen by size (see Tuning).
+// transform, chosen by size (see Tuning), and Toom-3/2 and Toom-4/2 for
+// operands of unequal lengths.
 #pragma once
 
 #include "kernels/limb.h"

@@ -345,14 +345,18 @@ void usage(const char *program) {
 
 int main(int argc, char **argv) {
     bool quick = false, verbose = false;
-    std::string only; // names to sweep, comma separated; empty: all of them
+    std::vector<std::string> only; // the crossovers to sweep; none named: all of them
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
         } else if (std::strcmp(argv[i], "--verbose") == 0) {
             verbose = true;
         } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
-            only = "," + std::string(argv[++i]) + ",";
+            for (const char *name = argv[++i]; *name != '\0';) {
+                const size_t length = std::strcspn(name, ",");
+                only.emplace_back(name, length);
+                name += name[length] == ',' ? length + 1 : length;
+            }
         } else {
             usage(argv[0]);
             return 2;
@@ -372,7 +376,7 @@ int main(int argc, char **argv) {
     Tuning working = k::default_tuning();
     std::vector<std::pair<const char *, Result>> results;
     for (const Crossover &c : crossovers())
-        if (only.empty() || only.find("," + std::string(c.name) + ",") != std::string::npos)
+        if (only.empty() || std::find(only.begin(), only.end(), c.name) != only.end())
             results.emplace_back(c.name, sweep(c, working, s, verbose));
 
     if (verbose)

@@ -12,10 +12,6 @@
 
 namespace karvo::kernel::ntt {
 
-// Garner's algorithm: from the residues of a coefficient c, the mixed-radix
-// digits v_k with c = v_0 + v_1 p_0 + v_2 p_0 p_1 + ..., then c itself. The
-// residues come as t_k = n c R^-2 2^-s mod p_k, 2^-s the pointwise product's
-// factor; the constants take the factor out.
 // The constants of Garner's step that depend on the primes alone.
 struct GarnerBasis {
     std::array<std::array<Limb, 4>, kMaxPrimes> prefix{}; // p_0 ... p_(k-1), at most four limbs

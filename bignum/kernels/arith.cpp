@@ -3,8 +3,6 @@
 
 #include <bit>
 
-#include "kernels/arith_x86.h"
-
 namespace karvo::kernel {
 
 int cmp_n(const Limb *a, const Limb *b, size_t n) {
@@ -21,11 +19,7 @@ int cmp(const Limb *a, size_t an, const Limb *b, size_t bn) {
     return cmp_n(a, b, an);
 }
 
-Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (n > 0 && x86::has_rows())
-        return x86::add_n(r, a, b, n);
-#endif
+Limb portable::add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb carry = 0;
     for (size_t i = 0; i < n; ++i) {
         const Limb s = a[i] + b[i];
@@ -36,29 +30,7 @@ Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     return carry;
 }
 
-Limb add_1(Limb *r, const Limb *a, size_t n, Limb w) {
-    size_t i = 0;
-    for (; i < n && w != 0; ++i) {
-        const Limb t = a[i] + w;
-        w = Limb(t < w);
-        r[i] = t;
-    }
-    if (r != a) {
-        for (; i < n; ++i)
-            r[i] = a[i];
-    }
-    return w;
-}
-
-Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
-    return add_1(r + bn, a + bn, an - bn, add_n(r, a, b, bn));
-}
-
-Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (n > 0 && x86::has_rows())
-        return x86::sub_n(r, a, b, n);
-#endif
+Limb portable::sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     Limb borrow = 0;
     for (size_t i = 0; i < n; ++i) {
         const Limb d = a[i] - b[i];
@@ -69,29 +41,7 @@ Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) {
     return borrow;
 }
 
-Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w) {
-    size_t i = 0;
-    for (; i < n && w != 0; ++i) {
-        const Limb ai = a[i];
-        r[i] = ai - w;
-        w = Limb(ai < w);
-    }
-    if (r != a) {
-        for (; i < n; ++i)
-            r[i] = a[i];
-    }
-    return w;
-}
-
-Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
-    return sub_1(r + bn, a + bn, an - bn, sub_n(r, a, b, bn));
-}
-
-Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (n > 0 && x86::has_rows())
-        return x86::mul_1(r, a, n, w);
-#endif
+Limb portable::mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
     for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + carry;
@@ -102,11 +52,7 @@ Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) {
 }
 
 // (2^64-1)^2 + 2 (2^64-1) = 2^128 - 1: product, old limb and carry fit.
-Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (n > 0 && x86::has_rows())
-        return x86::addmul_1(r, a, n, w);
-#endif
+Limb portable::addmul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb carry = 0;
     for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + r[i] + carry;
@@ -130,11 +76,7 @@ Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1) {
     return c1 + Limb(top >> kLimbBits);
 }
 
-Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (n > 0 && x86::has_rows())
-        return x86::submul_1(r, a, n, w);
-#endif
+Limb portable::submul_1(Limb *r, const Limb *a, size_t n, Limb w) {
     Limb borrow = 0;
     for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * w + borrow;

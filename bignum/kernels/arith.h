@@ -1,6 +1,7 @@
 // Linear-time limb operations: carries, single-limb products and shifts.
 #pragma once
 
+#include "kernels/arith_x86.h"
 #include "kernels/limb.h"
 
 namespace karvo::kernel {
@@ -10,28 +11,80 @@ int cmp_n(const Limb *a, const Limb *b, size_t n);
 // Three-way comparison of normalised numbers of any lengths.
 int cmp(const Limb *a, size_t an, const Limb *b, size_t bn);
 
-// r = a + b over n limbs; returns the carry. r may be a or b.
+// Plain C++ loops: the rows below on processors without mulx and adx, and
+// under KARVO_ISA=portable.
+namespace portable {
 Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n);
-// r = a + b with an >= bn; r has an limbs; returns the carry. r may be a.
-Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
-// r = a + w over n limbs; returns the carry. r may be a.
-Limb add_1(Limb *r, const Limb *a, size_t n, Limb w);
-// r = a - b over n limbs; returns the borrow. r may be a or b.
 Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n);
-// r = a - b with an >= bn; r has an limbs; returns the borrow. r may be a.
-Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn);
-// r = a - w over n limbs; returns the borrow. r may be a.
-Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w);
-
-// r = a * w over n limbs; returns the carry limb. r may be a.
 Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w);
-// r += a * w over n limbs; returns the carry limb.
 Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w);
+Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w);
+} // namespace portable
+
+// The rows are inline: a Toom product makes thousands of short ones, and a
+// call with its processor check cost as much as a row of 16 limbs.
+#ifdef KARVO_HAVE_X86_ROWS
+#define KARVO_ROW(name, ...)                                                                       \
+    if (n > 0 && x86::has_rows())                                                                  \
+        return x86::name(__VA_ARGS__);                                                             \
+    return portable::name(__VA_ARGS__)
+#else
+#define KARVO_ROW(name, ...) return portable::name(__VA_ARGS__)
+#endif
+
+// r = a + b over n limbs; returns the carry. r may be a or b.
+inline Limb add_n(Limb *r, const Limb *a, const Limb *b, size_t n) { KARVO_ROW(add_n, r, a, b, n); }
+// r = a - b over n limbs; returns the borrow. r may be a or b.
+inline Limb sub_n(Limb *r, const Limb *a, const Limb *b, size_t n) { KARVO_ROW(sub_n, r, a, b, n); }
+// r = a * w over n limbs; returns the carry limb. r may be a.
+inline Limb mul_1(Limb *r, const Limb *a, size_t n, Limb w) { KARVO_ROW(mul_1, r, a, n, w); }
+// r += a * w over n limbs; returns the carry limb.
+inline Limb addmul_1(Limb *r, const Limb *a, size_t n, Limb w) { KARVO_ROW(addmul_1, r, a, n, w); }
+// r -= a * w over n limbs; returns the borrow limb.
+inline Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w) { KARVO_ROW(submul_1, r, a, n, w); }
+#undef KARVO_ROW
+
+// r = a + w over n limbs; returns the carry. r may be a. The carry mostly
+// stops at once, so in place this is a load or two.
+inline Limb add_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    size_t i = 0;
+    for (; i < n && w != 0; ++i) {
+        const Limb t = a[i] + w;
+        w = Limb(t < w);
+        r[i] = t;
+    }
+    if (r != a) {
+        for (; i < n; ++i)
+            r[i] = a[i];
+    }
+    return w;
+}
+// r = a - w over n limbs; returns the borrow. r may be a.
+inline Limb sub_1(Limb *r, const Limb *a, size_t n, Limb w) {
+    size_t i = 0;
+    for (; i < n && w != 0; ++i) {
+        const Limb ai = a[i];
+        r[i] = ai - w;
+        w = Limb(ai < w);
+    }
+    if (r != a) {
+        for (; i < n; ++i)
+            r[i] = a[i];
+    }
+    return w;
+}
+// r = a + b with an >= bn; r has an limbs; returns the carry. r may be a.
+inline Limb add(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
+    return add_1(r + bn, a + bn, an - bn, add_n(r, a, b, bn));
+}
+// r = a - b with an >= bn; r has an limbs; returns the borrow. r may be a.
+inline Limb sub(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
+    return sub_1(r + bn, a + bn, an - bn, sub_n(r, a, b, bn));
+}
+
 // r[0, n] += a * (w0 + w1 B) for a of n limbs and r of n + 1 limbs; returns
 // the limb above them. Two rows of a product in one pass over r.
 Limb addmul_2(Limb *r, const Limb *a, size_t n, Limb w0, Limb w1);
-// r -= a * w over n limbs; returns the borrow limb.
-Limb submul_1(Limb *r, const Limb *a, size_t n, Limb w);
 
 // r = a << s for 0 < s < 64 over n limbs; returns the bits shifted out. r may
 // be a, or lie above it.

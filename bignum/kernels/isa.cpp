@@ -97,9 +97,6 @@ const Tuning &default_tuning() {
     return kPortableTuning;
 }
 
-bool has_rows() {
-    static const bool kHas = isa() != Isa::portable && cpu("rows");
-    return kHas;
-}
+bool rows_supported() { return isa() != Isa::portable && cpu("rows"); }
 
 } // namespace karvo::kernel

@@ -22,6 +22,12 @@ Isa best_isa();
 const char *isa_name(Isa isa);
 
 // mulx, adcx and adox rows: from the avx2 path up, on processors with BMI2 and ADX.
-bool has_rows();
+// Decided once; inline because every row of every product asks, and a call
+// cost as much as a short row.
+bool rows_supported();
+inline bool has_rows() {
+    static const bool kHas = rows_supported();
+    return kHas;
+}
 
 } // namespace karvo::kernel

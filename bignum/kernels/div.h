@@ -26,6 +26,18 @@ Limb div_qr(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn, const Tuning 
 // reciprocal of d's top limbs, corrected with one product by d.
 Limb div_mu(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn, const Tuning &t);
 
+// An approximate quotient, for when the remainder is not wanted: q (qn + 1
+// limbs, qn = an - dn <= dn) is at least floor(a / d) and at most
+// kApproxQuotientError more, for a normalised d (top bit set) of dn >= 2 limbs.
+// Each halving of divide and conquer leaves out the product that would correct
+// its low half, which costs at most 2; so does cutting d to qn limbs. a is
+// overwritten.
+constexpr Limb kApproxQuotientError = 64;
+void div_appr(Limb *q, Limb *a, size_t an, const Limb *d, size_t dn, const Tuning &t);
+// The same for u of 2n limbs by d of n limbs; returns the top limb as
+// div_dc_n does.
+Limb div_appr_dc_n(Limb *q, Limb *u, const Limb *d, size_t n, const Tuning &t);
+
 // Newton's iteration for a normalised a of n >= 1 limbs: x (n + 1 limbs,
 // B^n <= x < 2 B^n) with a x < B^(2n) <= a (x + 2). One division below
 // Tuning::inv_newton limbs.

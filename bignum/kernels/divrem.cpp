@@ -104,4 +104,26 @@ void divrem(Limb *q, Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn
         std::copy(u.data(), u.data() + bn, r);
 }
 
+void div_appr(Limb *q, Limb *a, size_t an, const Limb *d, size_t dn, const Tuning &t) {
+    const size_t qn = an - dn;
+    q[qn] = 0;
+    if (cmp_n(a + qn, d, dn) >= 0) {
+        sub_n(a + qn, a + qn, d, dn);
+        q[qn] = 1;
+    }
+    if (qn == 0)
+        return;
+    // The top qn + k limbs of a by the top k of d, k = qn but at least the two
+    // that schoolbook division takes.
+    const size_t k = std::max<size_t>(qn, 2);
+    Limb *const u = a + dn - k;
+    const Limb *const top = d + dn - k;
+    const Limb high = k == qn && qn >= std::max<size_t>(t.div_dc, 4)
+                          ? div_appr_dc_n(q, u, top, qn, t)
+                          : div_basecase(q, u, qn + k, top, k);
+    // Below the top limb, the quotient is below B^qn.
+    if (high != 0)
+        std::fill(q, q + qn, ~Limb(0));
+}
+
 } // namespace karvo::kernel

@@ -39,11 +39,8 @@ Limb sqrtrem_2(Limb *s, Limb *a) {
 // s = floor(sqrt(a)) for a of 2n limbs whose top limb is at least B/4: s has
 // n limbs, the low n limbs of a get those of a - s^2 (at most 2s), and its
 // bit at limb n is returned. The high n limbs of a are left undefined.
-// scratch has n + 1 limbs. When only the bits of s above those in `spare`
-// matter, a root whose spare bits are not all zero is returned as it comes,
-// perhaps one too large, and without the remainder: one less would not change
-// the bits that matter.
-Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb spare = 0) {
+// scratch has n + 1 limbs.
+Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
     if (n == 1)
         return sqrtrem_2(s, a);
     const size_t l = n / 2, h = n - l;
@@ -62,8 +59,6 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb 
     rshift(s, q, l, 1);
     s[l - 1] |= top << (kLimbBits - 1);
     const Limb q_high = top >> 1;
-    if ((s[0] & spare) != 0) // never with q_high, whose low limbs are zero
-        return 0;
     std::copy(u, u + h, a + l);
     const Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;
 
@@ -88,6 +83,29 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb 
     return r_top;
 }
 
+// The root alone, when only its bits above those in the mask `spare` matter:
+// the top level's quotient comes from an approximate division, which skips
+// the products its remainder would need, and neither the remainder nor the
+// square of the low half is made. The root s' of the high half is exact and
+// the quotient at most kApproxQuotientError too large, so the root is at most
+// that (plus the one that the remainder would have corrected) above the
+// floor. Returns false, with a and s spoilt, when that could reach the bits
+// that matter, or when the quotient reaches B^l.
+bool sqrt_n_approx(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb spare) {
+    const size_t l = n / 2, h = n - l;
+    const Limb c = sqrtrem_n(s + l, a + 2 * l, h, scratch, t);
+    if (c != 0)
+        sub_n(a + 2 * l, a + 2 * l, s + l, h);
+    Limb *const q = scratch;
+    div_appr(q, a + l, n, s + l, h, t);
+    const Limb top = q[l] + c;
+    if (top > 1)
+        return false;
+    rshift(s, q, l, 1);
+    s[l - 1] |= top << (kLimbBits - 1);
+    return (s[0] & spare) > kApproxQuotientError;
+}
+
 } // namespace
 
 Nat sqrt_karatsuba(View a, const Tuning &t) {
@@ -103,13 +121,25 @@ Nat sqrt_karatsuba(View a, const Tuning &t) {
     const size_t n = (a.size() + pad) / 2;
     const unsigned spare = zeros / 2 + unsigned(pad) * kLimbBits / 2;
     LimbBuffer<64> x(2 * n), scratch(n + 1);
-    if (zeros != 0)
-        lshift(x.data() + pad, a.data(), a.size(), zeros);
-    else
-        std::copy(a.begin(), a.end(), x.data() + pad);
+    auto load = [&] {
+        std::fill(x.data(), x.data() + pad, 0);
+        if (zeros != 0)
+            lshift(x.data() + pad, a.data(), a.size(), zeros);
+        else
+            std::copy(a.begin(), a.end(), x.data() + pad);
+    };
+    load();
     Nat s(n);
-    sqrtrem_n(s.data(), x.data(), n, scratch.data(), t,
-              spare >= kLimbBits ? ~Limb(0) : (Limb(1) << spare) - 1);
+    // From the first divide-and-conquer division up, the approximate top
+    // level pays; the rare root whose spare bits it cannot vouch for (exact
+    // squares among them) is made again exactly.
+    const Limb mask = spare >= kLimbBits ? ~Limb(0) : (Limb(1) << spare) - 1;
+    if (n / 2 < std::max<size_t>(t.div_dc, 4) ||
+        !sqrt_n_approx(s.data(), x.data(), n, scratch.data(), t, mask)) {
+        if (n / 2 >= std::max<size_t>(t.div_dc, 4))
+            load();
+        sqrtrem_n(s.data(), x.data(), n, scratch.data(), t);
+    }
     if (spare % kLimbBits != 0)
         rshift(s.data(), s.data(), n, spare % kLimbBits);
     s.erase(s.begin(), s.begin() + spare / kLimbBits);

@@ -308,6 +308,43 @@ TEST(Kernel, DivideOnEveryPathMatchesGmp) {
     }
 }
 
+// The approximate quotient is never below the true one and at most the
+// documented error above it: quotients as long as the divisor (divide and
+// conquer all the way) and shorter (d cut to its top limbs), divisors of all
+// ones under B/2 and dividends just below a multiple of them, where the
+// skipped corrections would have had most to do.
+TEST(Kernel, ApproximateQuotientIsNeverTooSmall) {
+    Random rnd(kSeed);
+    for (const Path &path : kPaths) {
+        SCOPED_TRACE(path.name);
+        for (size_t dn : {size_t(2), size_t(3), size_t(9), size_t(33), size_t(130), size_t(161)}) {
+            for (size_t qn : {size_t(0), size_t(1), dn / 2, dn - 1, dn}) {
+                Nat hard(dn, ~Limb(0));
+                hard.back() = Limb(1) << 63;
+                Nat d = rnd.number(dn);
+                d.back() |= Limb(1) << 63;
+                Mpz md(hard), edge;
+                mpz_mul_2exp(edge, md, 64 * qn);
+                mpz_sub_ui(edge, edge, 1);
+                const Nat ones(dn + qn, ~Limb(0));
+                for (const auto &[a, b] : {std::pair{edge.nat(), hard},
+                                           {rnd.number(dn + qn), d},
+                                           {ones, d},
+                                           {ones, hard}}) {
+                    Nat u(dn + qn, 0), q(qn + 1);
+                    std::copy(a.begin(), a.end(), u.begin());
+                    div_appr(q.data(), u.data(), u.size(), b.data(), dn, path.tuning);
+                    Mpz exact, ma(a), mb(b), mq(q), most;
+                    mpz_tdiv_q(exact, ma, mb);
+                    mpz_add_ui(most, exact, kApproxQuotientError);
+                    ASSERT_GE(mpz_cmp(mq, exact), 0) << dn << " " << qn;
+                    ASSERT_LE(mpz_cmp(mq, most), 0) << dn << " " << qn;
+                }
+            }
+        }
+    }
+}
+
 // One reciprocal, many dividends: up to its capacity, shorter than the divisor, multiples of it
 // and one below them, where a short estimate must be corrected. The reciprocal comes from a
 // division or from Newton's iteration.

@@ -46,6 +46,19 @@ inline Limb add_carry(Limb x, Limb y, unsigned char &carry) {
 #endif
 }
 
+// x - y - borrow, the borrow out in `borrow`: a chain of these is a chain of sbb.
+inline Limb sub_borrow(Limb x, Limb y, unsigned char &borrow) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    unsigned long long difference;
+    borrow = _subborrow_u64(borrow, x, y, &difference);
+    return difference;
+#else
+    const Limb difference = x - y - borrow;
+    borrow = (unsigned char)(x < y || (x == y && borrow != 0));
+    return difference;
+#endif
+}
+
 // Length of a without its top zero limbs.
 inline size_t normalized_size(const Limb *a, size_t n) {
     while (n > 0 && a[n - 1] == 0)

@@ -35,13 +35,14 @@ inline void add_or_sub_n(Limb *r, const Limb *a, const Limb *b, size_t n, bool s
 // products stay off the chain of borrows, which makes it twice as fast.
 // q may be a.
 inline void divexact_by_divisor_of_bm1(Limb *q, const Limb *a, size_t n, Limb bm1_over_d) {
+    // h - low, then h - high less that borrow: two steps of the chain a limb.
     Limb h = 0;
     for (size_t i = 0; i < n; ++i) {
         const DLimb p = DLimb(a[i]) * bm1_over_d;
-        const Limb low = Limb(p), borrow = Limb(h < low);
-        h -= low;
+        unsigned char borrow = 0;
+        h = sub_borrow(h, Limb(p), borrow);
         q[i] = h;
-        h -= Limb(p >> kLimbBits) + borrow;
+        h = sub_borrow(h, Limb(p >> kLimbBits), borrow);
     }
 }
 

@@ -39,8 +39,11 @@ Limb sqrtrem_2(Limb *s, Limb *a) {
 // s = floor(sqrt(a)) for a of 2n limbs whose top limb is at least B/4: s has
 // n limbs, the low n limbs of a get those of a - s^2 (at most 2s), and its
 // bit at limb n is returned. The high n limbs of a are left undefined.
-// scratch has n + 1 limbs.
-Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
+// scratch has n + 1 limbs. When only the bits of s above those in `spare`
+// matter, a root whose spare bits are not all zero is returned as it comes,
+// perhaps one too large, and without the remainder: one less would not change
+// the bits that matter.
+Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t, Limb spare = 0) {
     if (n == 1)
         return sqrtrem_2(s, a);
     const size_t l = n / 2, h = n - l;
@@ -59,6 +62,8 @@ Limb sqrtrem_n(Limb *s, Limb *a, size_t n, Limb *scratch, const Tuning &t) {
     rshift(s, q, l, 1);
     s[l - 1] |= top << (kLimbBits - 1);
     const Limb q_high = top >> 1;
+    if ((s[0] & spare) != 0) // never with q_high, whose low limbs are zero
+        return 0;
     std::copy(u, u + h, a + l);
     const Limb carry = odd != 0 ? add_n(a + l, a + l, s + l, h) : 0;
 
@@ -138,7 +143,7 @@ Nat sqrt_karatsuba(View a, const Tuning &t) {
         !sqrt_n_approx(s.data(), x.data(), n, scratch.data(), t, mask)) {
         if (n / 2 >= std::max<size_t>(t.div_dc, 4))
             load();
-        sqrtrem_n(s.data(), x.data(), n, scratch.data(), t);
+        sqrtrem_n(s.data(), x.data(), n, scratch.data(), t, mask);
     }
     if (spare % kLimbBits != 0)
         rshift(s.data(), s.data(), n, spare % kLimbBits);

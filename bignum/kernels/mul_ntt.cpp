@@ -127,8 +127,8 @@ class Transform {
         const size_t n = plan_.n, m = plan_.m, count = plan_.radix3 ? n : n / 2;
         const Limb p = f_.p(), w_plain = f_.reduce(w);
         std::vector<Limb> &powers = powers_, &quotients = quotients_;
-        powers.resize(count + 8);
-        quotients.resize(count + 8);
+        powers.resize(count + 32);
+        quotients.resize(count + 32);
         if constexpr (kIfmaBuild)
             ntt::ifma::powers(p, w_plain, count, powers.data(), quotients.data());
         ntt::twiddles_from(powers, quotients, plan_.radix3 ? 3 : 1, m, tw_);

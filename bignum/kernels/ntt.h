@@ -177,8 +177,8 @@ struct GarnerConstants {
     Limb p[5], scale[5], scale_shoup[5], weight[5][5], weight_shoup[5][5], prefix[5][4];
 };
 void garner(const GarnerConstants &g, Limb *const t[5], size_t n);
-// out[i] = w^i mod p for i < count (count a multiple of 8, out with room for
-// 8 more), plain, with their 52-bit Shoup quotients.
+// out[i] = w^i mod p for i < count (count a multiple of 8; out and quotients
+// with room for 32 more), plain, with their 52-bit Shoup quotients.
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients);
 } // namespace ifma
 

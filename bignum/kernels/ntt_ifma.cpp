@@ -287,13 +287,27 @@ void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {
         out[i] = x;
         x = Limb(DLimb(x) * w % p);
     }
-    // Eight runs side by side, each stepping by w^8.
+    // The first 32 by steps of w^8; then four vectors of eight runs each
+    // step by w^32, independent chains whose products overlap (one chain
+    // waits on each product's latency). out has room for count + 32.
     const __m512i w8 = _mm512_set1_epi64((long long)x);
     const __m512i w8_shoup = _mm512_set1_epi64((long long)((DLimb(x) << 52) / p));
-    __m512i run = load(out);
-    for (size_t i = 8; i < count; i += 8) {
-        run = fold(times(run, w8, w8_shoup, c), c.p);
-        store(out + i, run);
+    __m512i runs[4];
+    runs[0] = load(out);
+    for (size_t k = 1; k < 4; ++k) {
+        runs[k] = fold(times(runs[k - 1], w8, w8_shoup, c), c.p);
+        store(out + 8 * k, runs[k]);
+    }
+    Limb w32 = x;
+    for (int i = 0; i < 2; ++i)
+        w32 = Limb(DLimb(w32) * w32 % p);
+    const __m512i by = _mm512_set1_epi64((long long)w32);
+    const __m512i by_shoup = _mm512_set1_epi64((long long)((DLimb(w32) << 52) / p));
+    for (size_t i = 32; i < count; i += 32) {
+        for (size_t k = 0; k < 4; ++k) {
+            runs[k] = fold(times(runs[k], by, by_shoup, c), c.p);
+            store(out + i + 8 * k, runs[k]);
+        }
     }
     // Quotients from a double estimate, off by one at most: the remainder
     // x 2^52 - q p (exact modulo 2^64, and small) says which way.

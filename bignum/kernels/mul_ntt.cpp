@@ -236,12 +236,21 @@ void convolve(const Field &f, Limb root, const Plan &plan, bool vector, const st
               const std::vector<Piece> *b, Limb *x, Limb *scratch, Tables &tables) {
     const Transform t(f, root, plan, vector, tables);
     const size_t n = plan.n;
-    load_residues(f, a, x, n);
+    auto load = [&](const std::vector<Piece> &pieces, Limb *out) {
+        if constexpr (kIfmaBuild) {
+            if (vector) {
+                ntt::ifma::load_residues(f.p(), f.reduce(1), pieces.data(), pieces.size(), out, n);
+                return;
+            }
+        }
+        load_residues(f, pieces, out, n);
+    };
+    load(a, x);
     t.forward(x);
     if (b == nullptr) {
         t.pointwise(x, x);
     } else {
-        load_residues(f, *b, scratch, n);
+        load(*b, scratch);
         t.forward(scratch);
         t.pointwise(x, scratch);
     }

@@ -10,6 +10,8 @@
 
 namespace karvo::kernel::ntt {
 
+struct Piece; // kernels/ntt_plan.h
+
 // Arithmetic modulo a prime p < 2^62 in Montgomery form (x R mod p, R = 2^64).
 // A Montgomery product of x < 4p by w < p is below 2p without a final
 // subtraction.
@@ -180,6 +182,10 @@ void garner(const GarnerConstants &g, Limb *const t[5], size_t n);
 // out[i] = w^i mod p for i < count (count a multiple of 8; out and quotients
 // with room for 32 more), plain, with their 52-bit Shoup quotients.
 void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients);
+// x[i] = (lo + hi 2^64) 2^-64 mod p for the first min(count, n) pieces (hi
+// below 2^52), zeros up to n: the loads of the transforms, as Field::reduce
+// makes them, eight at a time. r_inv is 2^-64 mod p.
+void load_residues(Limb p, Limb r_inv, const Piece *pieces, size_t count, Limb *x, size_t n);
 } // namespace ifma
 
 // Transforms four values at a time with AVX2 and FMA in double precision, for

@@ -4,10 +4,13 @@
 // last three (4, 2 and 1 apart) work on 16 values in two registers, regrouped
 // so that each butterfly's pair sits in the same lane of two registers.
 #include "kernels/ntt.h"
+#include "kernels/ntt_plan.h"
 
 // This file alone is compiled for AVX-512 IFMA; nothing in it runs before
 // ifma::available() (elsewhere) has said yes.
 #include <immintrin.h>
+
+#include <algorithm>
 
 namespace karvo::kernel::ntt::ifma {
 
@@ -323,6 +326,38 @@ void powers(Limb p, Limb w, size_t count, Limb *out, Limb *quotients) {
         q = _mm512_mask_add_epi64(q, _mm512_cmpge_epi64_mask(r, c.p), q, one);
         store(quotients + i, q);
     }
+}
+
+// lo + hi 2^64 = l0 + l1 2^52 + hi 2^64 with l0 below 2^52 and l1 below 2^12,
+// so its residue times 2^-64 is l0 2^-64 + l1 2^-12 + hi: three of Shoup's
+// products (each in [0, 2p)) and three folds.
+void load_residues(Limb p, Limb r_inv, const Piece *pieces, size_t count, Limb *x, size_t n) {
+    const Constants c = constants(p);
+    const Limb low = r_inv, high = Limb(DLimb(r_inv) * (Limb(1) << 52) % p);
+    auto shoup = [&](Limb w) { return _mm512_set1_epi64((long long)((DLimb(w) << 52) / p)); };
+    const __m512i w0 = _mm512_set1_epi64((long long)low), s0 = shoup(low);
+    const __m512i w1 = _mm512_set1_epi64((long long)high), s1 = shoup(high);
+    const __m512i one = _mm512_set1_epi64(1), s_one = shoup(1);
+    const __m512i p4 = _mm512_add_epi64(c.p2, c.p2);
+    const __m512i even = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i odd = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    const size_t m = std::min(count, n), whole = m / 8 * 8;
+    for (size_t i = 0; i < whole; i += 8) {
+        const __m512i a = _mm512_loadu_si512(pieces + i), b = _mm512_loadu_si512(pieces + i + 4);
+        const __m512i lo = _mm512_permutex2var_epi64(a, even, b);
+        const __m512i hi = _mm512_permutex2var_epi64(a, odd, b);
+        __m512i r = times(_mm512_and_si512(lo, c.mask), w0, s0, c);
+        r = _mm512_add_epi64(r, times(_mm512_maskz_srli_epi64(0xFF, lo, 52), w1, s1, c));
+        r = _mm512_add_epi64(r, times(hi, one, s_one, c)); // below 6p
+        store(x + i, fold(fold(fold(r, p4), c.p2), c.p));
+    }
+    for (size_t i = whole; i < m; ++i) {
+        const Limb lo = pieces[i].lo, hi = pieces[i].hi;
+        const Limb r =
+            Limb((DLimb(lo & ((Limb(1) << 52) - 1)) * low + DLimb(lo >> 52) * high + hi % p) % p);
+        x[i] = r;
+    }
+    std::fill(x + m, x + n, 0);
 }
 
 } // namespace karvo::kernel::ntt::ifma

@@ -10,7 +10,10 @@
 
 namespace karvo::kernel::ntt {
 
-struct Piece; // kernels/ntt_plan.h
+// A coefficient of an operand, lo + hi 2^64, cut once for all the primes.
+struct Piece {
+    Limb lo, hi;
+};
 
 // Arithmetic modulo a prime p < 2^62 in Montgomery form (x R mod p, R = 2^64).
 // A Montgomery product of x < 4p by w < p is below 2p without a final

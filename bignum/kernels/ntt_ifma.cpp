@@ -4,13 +4,10 @@
 // last three (4, 2 and 1 apart) work on 16 values in two registers, regrouped
 // so that each butterfly's pair sits in the same lane of two registers.
 #include "kernels/ntt.h"
-#include "kernels/ntt_plan.h"
 
 // This file alone is compiled for AVX-512 IFMA; nothing in it runs before
 // ifma::available() (elsewhere) has said yes.
 #include <immintrin.h>
-
-#include <algorithm>
 
 namespace karvo::kernel::ntt::ifma {
 
@@ -341,7 +338,7 @@ void load_residues(Limb p, Limb r_inv, const Piece *pieces, size_t count, Limb *
     const __m512i p4 = _mm512_add_epi64(c.p2, c.p2);
     const __m512i even = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0);
     const __m512i odd = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
-    const size_t m = std::min(count, n), whole = m / 8 * 8;
+    const size_t m = count < n ? count : n, whole = m / 8 * 8;
     for (size_t i = 0; i < whole; i += 8) {
         const __m512i a = _mm512_loadu_si512(pieces + i), b = _mm512_loadu_si512(pieces + i + 4);
         const __m512i lo = _mm512_permutex2var_epi64(a, even, b);
@@ -357,7 +354,8 @@ void load_residues(Limb p, Limb r_inv, const Piece *pieces, size_t count, Limb *
             Limb((DLimb(lo & ((Limb(1) << 52) - 1)) * low + DLimb(lo >> 52) * high + hi % p) % p);
         x[i] = r;
     }
-    std::fill(x + m, x + n, 0);
+    for (size_t i = m; i < n; ++i)
+        x[i] = 0;
 }
 
 } // namespace karvo::kernel::ntt::ifma

@@ -120,11 +120,7 @@ struct Plan {
 // allows: (an + bn) limbs cut into b-bit pieces, sum of pieces - 1 <= n.
 Plan make_plan(size_t an, size_t bn, unsigned usable_bits);
 
-// Coefficient i of a: bits [i b, i b + b), as two limbs (value lo + hi 2^64).
-struct Piece {
-    Limb lo, hi;
-};
-// The coefficients of a, cut once for all the primes.
+// Coefficient i of a: bits [i b, i b + b), as a Piece (kernels/ntt.h).
 std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b);
 
 // The points for one prime: residues times R^-1 (a Montgomery reduction of

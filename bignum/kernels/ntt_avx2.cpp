@@ -272,12 +272,9 @@ void powers(double p, double w, size_t count, double *out) {
         store(out + i + 8, r2);
         store(out + i + 12, r3);
     }
-    for (const __m256d *run : {&r0, &r1, &r2}) {
-        if (i >= count)
-            break;
-        store(out + i, reduce(times(*run, by, m), m));
-        i += 4;
-    }
+    const __m256d tail[3] = {r0, r1, r2};
+    for (size_t k = 0; k < 3 && i < count; ++k, i += 4)
+        store(out + i, reduce(times(tail[k], by, m), m));
 }
 
 void garner_digits(const GarnerDoubles &g, const double *const x[5], Limb *const v[5], size_t n) {

@@ -1,0 +1,25 @@
+# Fails when an object compiled for a vector instruction set (the transforms'
+# files) defines a weak or unique symbol. Run by CTest with NM and OBJECTS
+# (paths separated by |).
+string(REPLACE "|" ";" objects "${OBJECTS}")
+set(checked 0)
+foreach(object IN LISTS objects)
+  if(NOT object MATCHES "ntt_(ifma|avx2)\\.cpp\\.o$")
+    continue()
+  endif()
+  execute_process(COMMAND ${NM} --defined-only -C ${object}
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${object}")
+  endif()
+  string(REGEX MATCHALL "[^\n]* [WVu] [^\n]*" shared "${symbols}")
+  if(shared)
+    string(REPLACE ";" "\n" shared "${shared}")
+    message(FATAL_ERROR "${object} defines symbols the linker may share:\n${shared}")
+  endif()
+  math(EXPR checked "${checked} + 1")
+endforeach()
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no vector object among: ${OBJECTS}")
+endif()
+message(STATUS "${checked} vector objects define no shared symbol")

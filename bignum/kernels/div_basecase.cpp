@@ -2,24 +2,11 @@
 // limb from the top three limbs by the divisor's top two through a reciprocal
 // (Moller and Granlund): no hardware division, and at most one add-back.
 #include "kernels/arith.h"
-#include "kernels/arith_x86.h"
 #include "kernels/div.h"
 
 namespace karvo::kernel {
 
-namespace {
-
-// With mulx and adx the row is inlined, so that a row costs no call and no
-// processor check.
-template <bool Rows> Limb submul(Limb *r, const Limb *a, size_t n, Limb w) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if constexpr (Rows)
-        return x86::submul_1(r, a, n, w);
-#endif
-    return submul_1(r, a, n, w);
-}
-
-template <bool Rows> Limb divide(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn) {
+Limb div_basecase(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn) {
     Limb qh = 0;
     if (cmp_n(u + nn - dn, d, dn) >= 0) {
         sub_n(u + nn - dn, u + nn - dn, d, dn);
@@ -34,7 +21,7 @@ template <bool Rows> Limb divide(Limb *q, Limb *u, size_t nn, const Limb *d, siz
         if (u2 == d1 && u1 == d0) {
             // The top limbs equal d's: B - 1 is the quotient or one too large.
             qhat = ~Limb(0);
-            Limb top = u2 - submul<Rows>(u + j, d, dn, qhat);
+            Limb top = u2 - submul_1(u + j, d, dn, qhat);
             while (top != 0) {
                 --qhat;
                 top += add_n(u + j, u + j, d, dn);
@@ -44,7 +31,7 @@ template <bool Rows> Limb divide(Limb *q, Limb *u, size_t nn, const Limb *d, siz
             // them and at most one too large for the whole window.
             Limb r1 = 0, r0 = 0;
             qhat = divide_3_by_2(r1, r0, u2, u1, u0, d1, d0, v);
-            const Limb borrow = dn > 2 ? submul<Rows>(u + j, d, dn - 2, qhat) : 0;
+            const Limb borrow = dn > 2 ? submul_1(u + j, d, dn - 2, qhat) : 0;
             const Limb below = r0 < borrow;
             u[j + dn - 2] = r0 - borrow;
             u[j + dn - 1] = r1 - below;
@@ -57,16 +44,6 @@ template <bool Rows> Limb divide(Limb *q, Limb *u, size_t nn, const Limb *d, siz
         q[j] = qhat;
     }
     return qh;
-}
-
-} // namespace
-
-Limb div_basecase(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn) {
-#ifdef KARVO_HAVE_X86_ROWS
-    if (x86::has_rows())
-        return divide<true>(q, u, nn, d, dn);
-#endif
-    return divide<false>(q, u, nn, d, dn);
 }
 
 } // namespace karvo::kernel

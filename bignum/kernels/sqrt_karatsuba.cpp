@@ -139,9 +139,9 @@ Nat sqrt_karatsuba(View a, const Tuning &t) {
     // level pays; the rare root whose spare bits it cannot vouch for (exact
     // squares among them) is made again exactly.
     const Limb mask = spare >= kLimbBits ? ~Limb(0) : (Limb(1) << spare) - 1;
-    if (n / 2 < std::max<size_t>(t.div_dc, 4) ||
-        !sqrt_n_approx(s.data(), x.data(), n, scratch.data(), t, mask)) {
-        if (n / 2 >= std::max<size_t>(t.div_dc, 4))
+    const bool approximate = n / 2 >= std::max<size_t>(t.div_dc, 4);
+    if (!approximate || !sqrt_n_approx(s.data(), x.data(), n, scratch.data(), t, mask)) {
+        if (approximate)
             load();
         sqrtrem_n(s.data(), x.data(), n, scratch.data(), t, mask);
     }

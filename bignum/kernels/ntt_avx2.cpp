@@ -25,7 +25,8 @@ inline __m256d round(__m256d x) {
     return _mm256_round_pd(x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
 }
 
-// x - p round(x / p): within p/2 + 1 of zero, for |x| < 2^52.
+// x - p round(x / p): within p/2 + 1 of zero, for |x| < 2^53 (where doubles
+// still hold every integer).
 inline __m256d reduce(__m256d x, const Modulus &m) {
     return _mm256_fnmadd_pd(round(_mm256_mul_pd(x, m.pinv)), m.p, x);
 }
@@ -57,6 +58,15 @@ inline void inverse_butterfly(__m256d &a, __m256d &b, __m256d w, const Modulus &
     b = reduce(d, m);
 }
 
+// The first of the inverse's two stages in one pass leaves its sums and
+// differences unreduced, within 3p; the second stage's products take them as
+// they are, and its sums (within 9p/2, below 2^53) are reduced to p/2 + 1.
+inline void inverse_butterfly_lazy(__m256d &a, __m256d &b, __m256d w, const Modulus &m) {
+    const __m256d t = times(b, w, m);
+    b = _mm256_sub_pd(a, t);
+    a = _mm256_add_pd(a, t);
+}
+
 // One stage whose pairs are len >= 4 apart.
 template <class Butterfly>
 void wide_stage(double *x, size_t n, size_t len, const double *w, Butterfly butterfly) {
@@ -73,16 +83,16 @@ void wide_stage(double *x, size_t n, size_t len, const double *w, Butterfly butt
 
 // The stages whose pairs are 2 and 1 apart, eight values in two registers:
 // [x0 x1 x4 x5] against [x2 x3 x6 x7], then [x0 x4 x2 x6] against [x1 x5 x3 x7].
-template <bool Forward, class Butterfly>
-void narrow_stages(double *x, size_t n, const double *w, Butterfly butterfly) {
+template <bool Forward, class First, class Second>
+void narrow_stages(double *x, size_t n, const double *w, First first, Second second) {
     const __m256d w2 = _mm256_setr_pd(w[2], w[3], w[2], w[3]), w1 = _mm256_set1_pd(w[1]);
-    auto pairs2 = [&](__m256d &lo, __m256d &hi) {
+    auto pairs2 = [&](__m256d &lo, __m256d &hi, auto butterfly) {
         __m256d a = _mm256_permute2f128_pd(lo, hi, 0x20), b = _mm256_permute2f128_pd(lo, hi, 0x31);
         butterfly(a, b, w2);
         lo = _mm256_permute2f128_pd(a, b, 0x20);
         hi = _mm256_permute2f128_pd(a, b, 0x31);
     };
-    auto pairs1 = [&](__m256d &lo, __m256d &hi) {
+    auto pairs1 = [&](__m256d &lo, __m256d &hi, auto butterfly) {
         __m256d a = _mm256_unpacklo_pd(lo, hi), b = _mm256_unpackhi_pd(lo, hi);
         butterfly(a, b, w1);
         lo = _mm256_unpacklo_pd(a, b);
@@ -91,11 +101,11 @@ void narrow_stages(double *x, size_t n, const double *w, Butterfly butterfly) {
     for (size_t start = 0; start < n; start += 8) {
         __m256d lo = load(x + start), hi = load(x + start + 4);
         if (Forward) {
-            pairs2(lo, hi);
-            pairs1(lo, hi);
+            pairs2(lo, hi, first);
+            pairs1(lo, hi, second);
         } else {
-            pairs1(lo, hi);
-            pairs2(lo, hi);
+            pairs1(lo, hi, first);
+            pairs2(lo, hi, second);
         }
         store(x + start, lo);
         store(x + start + 4, hi);
@@ -109,8 +119,8 @@ namespace {
 // Two stages in one pass over the data: pairs len apart, then len / 2 apart
 // (forward), or the other way round (inverse), on four values j, j + h,
 // j + 2h, j + 3h with h = len / 2 >= 4.
-template <bool Forward, class Butterfly>
-void double_stage(double *x, size_t n, size_t len, const double *w, Butterfly butterfly) {
+template <bool Forward, class First, class Second>
+void double_stage(double *x, size_t n, size_t len, const double *w, First first, Second second) {
     const size_t h = len / 2;
     for (size_t start = 0; start < n; start += 2 * len) {
         double *a = x + start;
@@ -120,15 +130,15 @@ void double_stage(double *x, size_t n, size_t len, const double *w, Butterfly bu
             const __m256d outer0 = load(w + len + j), outer1 = load(w + len + j + h),
                           inner = load(w + h + j);
             if (Forward) {
-                butterfly(a0, a2, outer0);
-                butterfly(a1, a3, outer1);
-                butterfly(a0, a1, inner);
-                butterfly(a2, a3, inner);
+                first(a0, a2, outer0);
+                first(a1, a3, outer1);
+                second(a0, a1, inner);
+                second(a2, a3, inner);
             } else {
-                butterfly(a0, a1, inner);
-                butterfly(a2, a3, inner);
-                butterfly(a0, a2, outer0);
-                butterfly(a1, a3, outer1);
+                first(a0, a1, inner);
+                first(a2, a3, inner);
+                second(a0, a2, outer0);
+                second(a1, a3, outer1);
             }
             store(a + j, a0);
             store(a + j + h, a1);
@@ -145,16 +155,17 @@ void forward(double p, double *x, size_t n, const double *w) {
     auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { forward_butterfly(u, v, t, m); };
     size_t len = n / 2;
     for (; len >= 8; len /= 4)
-        double_stage<true>(x, n, len, w, butterfly);
+        double_stage<true>(x, n, len, w, butterfly, butterfly);
     if (len == 4)
         wide_stage(x, n, len, w, butterfly);
-    narrow_stages<true>(x, n, w, butterfly);
+    narrow_stages<true>(x, n, w, butterfly, butterfly);
 }
 
 void inverse(double p, double *x, size_t n, const double *w) {
     const Modulus m(p);
     auto butterfly = [&](__m256d &u, __m256d &v, __m256d t) { inverse_butterfly(u, v, t, m); };
-    narrow_stages<false>(x, n, w, butterfly);
+    auto lazy = [&](__m256d &u, __m256d &v, __m256d t) { inverse_butterfly_lazy(u, v, t, m); };
+    narrow_stages<false>(x, n, w, lazy, butterfly);
     // The stages from 4 apart up, in pairs from the top down as forward
     // takes them: a lone stage, if any, is the one 4 apart.
     size_t stages = 0;
@@ -166,7 +177,7 @@ void inverse(double p, double *x, size_t n, const double *w) {
         len *= 2;
     }
     for (; len < n; len *= 4)
-        double_stage<false>(x, n, 2 * len, w, butterfly);
+        double_stage<false>(x, n, 2 * len, w, lazy, butterfly);
 }
 
 void radix3_forward(double p, double *x, size_t n, const Radix3 &t) {

@@ -18,6 +18,7 @@ namespace {
 
 struct Modulus {
     __m256d p, pinv;
+    Modulus() = default;
     explicit Modulus(double prime) : p(_mm256_set1_pd(prime)), pinv(_mm256_set1_pd(1.0 / prime)) {}
 };
 
@@ -288,26 +289,64 @@ void powers(double p, double w, size_t count, double *out) {
         store(out + i, reduce(times(tail[k], by, m), m));
 }
 
-void garner_digits(const GarnerDoubles &g, const double *const x[5], Limb *const v[5], size_t n) {
+namespace {
+
+// Garner's digits for `Count` primes, fully unrolled: the moduli and
+// constants stay in registers. Each digit waits on the ones before it, so two
+// runs of four coefficients go side by side and overlap their latencies.
+template <size_t Count>
+void garner_digits_of(const GarnerDoubles &g, const double *const x[5], Limb *const v[5],
+                      size_t n) {
     const __m256d zero = _mm256_setzero_pd(), kMagic = magic52();
     const __m256i magic = _mm256_castpd_si256(kMagic);
-    for (size_t i = 0; i < n; i += 4) {
-        __m256d digit[5];
-        for (size_t k = 0; k < g.count; ++k) {
-            const Modulus m(g.p[k]);
-            // Each term within 3p/2: the sum of at most five stays below 2^53.
-            __m256d acc = times(load(x[k] + i), _mm256_set1_pd(g.scale[k]), m);
-            for (size_t j = 0; j < k; ++j)
-                acc = _mm256_sub_pd(acc, times(digit[j], _mm256_set1_pd(g.weight[k][j]), m));
-            acc = reduce(acc, m);
-            acc = _mm256_add_pd(acc, _mm256_and_pd(_mm256_cmp_pd(acc, zero, _CMP_LT_OQ), m.p));
-            acc = _mm256_sub_pd(acc, _mm256_and_pd(_mm256_cmp_pd(acc, m.p, _CMP_GE_OQ), m.p));
-            digit[k] = acc;
-            const __m256i bits =
-                _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(acc, kMagic)), magic);
-            _mm256_storeu_si256(reinterpret_cast<__m256i *>(v[k] + i), bits);
+    // Plain arrays: a standard container's members, compiled here for AVX2,
+    // are weak symbols the rest of the library could end up calling.
+    Modulus m[Count];
+    __m256d scale[Count], weight[Count][Count];
+    for (size_t k = 0; k < Count; ++k) {
+        m[k] = Modulus(g.p[k]);
+        scale[k] = _mm256_set1_pd(g.scale[k]);
+        for (size_t j = 0; j < k; ++j)
+            weight[k][j] = _mm256_set1_pd(g.weight[k][j]);
+    }
+    auto digit = [&](size_t k, size_t i, const __m256d *before) {
+        // Each term within 3p/2: the sum of at most five stays below 2^53.
+        __m256d acc = times(load(x[k] + i), scale[k], m[k]);
+#pragma GCC unroll 5
+        for (size_t j = 0; j < k; ++j)
+            acc = _mm256_sub_pd(acc, times(before[j], weight[k][j], m[k]));
+        // Within p/2 + 2 of zero: one correction brings it into [0, p).
+        acc = reduce(acc, m[k]);
+        acc = _mm256_add_pd(acc, _mm256_and_pd(_mm256_cmp_pd(acc, zero, _CMP_LT_OQ), m[k].p));
+        const __m256i bits =
+            _mm256_sub_epi64(_mm256_castpd_si256(_mm256_add_pd(acc, kMagic)), magic);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(v[k] + i), bits);
+        return acc;
+    };
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        __m256d first[Count], second[Count];
+#pragma GCC unroll 5
+        for (size_t k = 0; k < Count; ++k) {
+            first[k] = digit(k, i, first);
+            second[k] = digit(k, i + 4, second);
         }
     }
+    if (i < n) {
+        __m256d last[Count];
+#pragma GCC unroll 5
+        for (size_t k = 0; k < Count; ++k)
+            last[k] = digit(k, i, last);
+    }
+}
+
+} // namespace
+
+void garner_digits(const GarnerDoubles &g, const double *const x[5], Limb *const v[5], size_t n) {
+    if (g.count == 4)
+        garner_digits_of<4>(g, x, v, n);
+    else
+        garner_digits_of<5>(g, x, v, n);
 }
 
 } // namespace karvo::kernel::ntt::avx2

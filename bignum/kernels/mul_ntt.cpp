@@ -274,21 +274,21 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
     const Limb *from[Count]; // local pointers: stores through r cannot move them
     for (size_t k = 0; k < Count; ++k)
         from[k] = residues[k];
-    Accumulator out(r, rn);
+    Accumulator out;
     for (size_t i = 0; i < count; ++i) {
         Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
             t[k] = from[k][i];
         if constexpr (Count >= 4) {
             if (vector) { // the limbs of c already
-                out.add({t[0], t[1], t[2], t[3]}, uint64_t(i) * plan.bits);
+                out.add({t[0], t[1], t[2], t[3]}, uint64_t(i) * plan.bits, r, rn);
                 continue;
             }
         }
         garner.digits<Count>(t, v);
-        out.add(garner.value<Count>(v), uint64_t(i) * plan.bits);
+        out.add(garner.value<Count>(v), uint64_t(i) * plan.bits, r, rn);
     }
-    out.finish();
+    out.finish(r, rn);
 }
 
 void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const PrimeSet &set) {

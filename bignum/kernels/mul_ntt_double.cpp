@@ -59,16 +59,32 @@ class DoubleProduct {
     }
 
   private:
+    // The coefficients from their digits, added at their bit positions, with
+    // the primes copied out so that no store to r makes the compiler reload
+    // them.
+    // The coefficients from their digits, then their sum at their bit
+    // positions, in two passes: together they need more registers than the
+    // processor has. The first writes each coefficient's four limbs over its
+    // first four digits.
     template <size_t Count>
     void combine(const Garner &garner, Limb *const *v, Limb *r, size_t rn, size_t count) const {
-        Accumulator out(r, rn);
+        Limb primes[Count];
+        for (size_t k = 0; k < Count; ++k)
+            primes[k] = garner.prime(k);
         for (size_t i = 0; i < count; ++i) {
             Limb digit[Count];
             for (size_t k = 0; k < Count; ++k)
                 digit[k] = v[k][i];
-            out.add(garner.value<Count>(digit), uint64_t(i) * plan_.bits);
+            const std::array<Limb, 4> c = Garner::value<Count>(primes, digit);
+            for (size_t k = 0; k < 4; ++k)
+                v[k][i] = c[k];
         }
-        out.finish();
+        Accumulator out;
+        const uint64_t bits = plan_.bits;
+        const Limb *c0 = v[0], *c1 = v[1], *c2 = v[2], *c3 = v[3];
+        for (size_t i = 0; i < count; ++i)
+            out.add({c0[i], c1[i], c2[i], c3[i]}, uint64_t(i) * bits, r, rn);
+        out.finish(r, rn);
     }
 
     static double signed_residue(const Field &f, Limb x) {

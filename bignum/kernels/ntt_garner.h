@@ -85,11 +85,19 @@ class Garner {
     // top one: c = v_0 + p_0 (v_1 + p_1 (v_2 + ...)). Unrolled, the partial
     // values stay in registers and the products of limbs still zero fold away.
     template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
+        Limb primes[Count];
+        for (size_t k = 0; k < Count; ++k)
+            primes[k] = fields_[k].p();
+        return value<Count>(primes, v);
+    }
+
+    // The same with the primes given, for loops that keep them in registers.
+    template <size_t Count> static std::array<Limb, 4> value(const Limb *primes, const Limb *v) {
         Limb c0 = v[Count - 1], c1 = 0, c2 = 0, c3 = 0;
 #pragma GCC unroll 8
         for (size_t i = 0; i + 1 < Count; ++i) {
             const size_t k = Count - 2 - i;
-            const Limb p = fields_[k].p();
+            const Limb p = primes[k];
             // (c3 c2 c1 c0) p + v_k: the products' high limbs ride the carries.
             const DLimb t0 = DLimb(c0) * p, t1 = DLimb(c1) * p, t2 = DLimb(c2) * p;
             unsigned char carry = 0;
@@ -100,6 +108,8 @@ class Garner {
         }
         return {c0, c1, c2, c3};
     }
+
+    Limb prime(size_t k) const { return fields_[k].p(); }
 
 #ifdef KARVO_NTT_AVX2
     // The constants for residues that lack the pointwise product's R^-1 (as
@@ -163,24 +173,21 @@ class Garner {
 // The product's limbs, written from the bottom: each coefficient is added at
 // its bit position into a window of six limbs, and the limbs below the next
 // coefficient's position are final and leave the window. The window is six
-// named limbs so that it stays in registers.
+// named limbs, and r is passed to each call rather than kept beside them, so
+// that they stay in registers.
 class Accumulator {
   public:
-    Accumulator(Limb *r, size_t rn) : r_(r), rn_(rn) {}
-
-    // Adds c at bit position `bit`, which never decreases from call to call.
-    void add(const std::array<Limb, 4> &c, uint64_t bit) {
+    // Adds c at bit position `bit`, which never decreases from call to call;
+    // r has rn limbs.
+    void add(const std::array<Limb, 4> c, uint64_t bit, Limb *r, size_t rn) {
         while (64 * (base_ + 1) <= bit)
-            emit();
-        const unsigned shift = unsigned(bit - 64 * base_);
-        Limb w0 = c[0], w1 = c[1], w2 = c[2], w3 = c[3], w4 = 0;
-        if (shift != 0) {
-            w4 = c[3] >> (64 - shift);
-            w3 = (c[3] << shift) | (c[2] >> (64 - shift));
-            w2 = (c[2] << shift) | (c[1] >> (64 - shift));
-            w1 = (c[1] << shift) | (c[0] >> (64 - shift));
-            w0 = c[0] << shift;
-        }
+            emit(r, rn);
+        // c shifted left by s < 64 without a branch: x >> 1 >> (63 - s) is the
+        // x >> (64 - s) that s = 0 would make undefined.
+        const unsigned s = unsigned(bit - 64 * base_), t = 63 - s;
+        const Limb w0 = c[0] << s, w1 = (c[1] << s) | (c[0] >> 1 >> t),
+                   w2 = (c[2] << s) | (c[1] >> 1 >> t), w3 = (c[3] << s) | (c[2] >> 1 >> t),
+                   w4 = c[3] >> 1 >> t;
         unsigned char carry = 0;
         l0_ = add_carry(l0_, w0, carry);
         l1_ = add_carry(l1_, w1, carry);
@@ -191,15 +198,15 @@ class Accumulator {
     }
 
     // Writes what remains, up to the product's length.
-    void finish() {
-        while (base_ < rn_)
-            emit();
+    void finish(Limb *r, size_t rn) {
+        while (base_ < rn)
+            emit(r, rn);
     }
 
   private:
-    void emit() {
-        if (base_ < rn_)
-            r_[base_] = l0_;
+    void emit(Limb *r, size_t rn) {
+        if (base_ < rn)
+            r[base_] = l0_;
         ++base_;
         l0_ = l1_;
         l1_ = l2_;
@@ -209,8 +216,6 @@ class Accumulator {
         l5_ = 0;
     }
 
-    Limb *r_;
-    size_t rn_;
     size_t base_ = 0; // the limb of r that l0_ holds
     Limb l0_ = 0, l1_ = 0, l2_ = 0, l3_ = 0, l4_ = 0, l5_ = 0;
 };

@@ -250,43 +250,42 @@ void to_residues(double p, const double *in, double scale, Limb *out, size_t n) 
 
 void powers(double p, double w, size_t count, double *out) {
     const Modulus m(p);
-    double x = 1, step = w;
-    for (size_t i = 0; i < 4; ++i) {
-        out[i] = x;
-        const double h = x * w, l = std::fma(x, w, -h);
-        x = std::fma(-std::nearbyint(h / p), p, h) + l;
-        x -= p * std::nearbyint(x / p);
-    }
-    // Sixteen runs side by side in four independent chains, each stepping by
-    // w^16, so that the products' latencies overlap.
-    for (size_t i = 4; i < 16 && i < count; ++i) {
-        const double h = out[i - 1] * w, l = std::fma(out[i - 1], w, -h);
-        const double y = std::fma(-std::nearbyint(h / p), p, h) + l;
-        out[i] = y - p * std::nearbyint(y / p);
-    }
-    if (count <= 16)
+    auto step = [&](double x, double y) {
+        const double h = x * y, l = std::fma(x, y, -h);
+        const double z = std::fma(-std::nearbyint(h / p), p, h) + l;
+        return z - p * std::nearbyint(z / p);
+    };
+    // w^0 .. w^3, then runs of four by w^4, w^8 and w^16 up to 32 values.
+    const double w2 = step(w, w), w4 = step(w2, w2);
+    out[0] = 1;
+    out[1] = w;
+    out[2] = w2;
+    out[3] = step(w2, w);
+    if (count <= 4)
         return;
-    {
-        const double h = out[15] * w, l = std::fma(out[15], w, -h);
-        step = std::fma(-std::nearbyint(h / p), p, h) + l; // w^16
-        step -= p * std::nearbyint(step / p);
+    __m256d run[8];
+    run[0] = load(out);
+    run[1] = reduce(times(run[0], _mm256_set1_pd(w4), m), m);
+    const double w8 = step(w4, w4), w16 = step(w8, w8), w32 = step(w16, w16);
+    const __m256d by8 = _mm256_set1_pd(w8), by16 = _mm256_set1_pd(w16);
+    run[2] = reduce(times(run[0], by8, m), m);
+    run[3] = reduce(times(run[1], by8, m), m);
+    for (size_t k = 0; k < 4; ++k)
+        run[4 + k] = reduce(times(run[k], by16, m), m);
+    // Eight independent chains, each stepping by w^32, so that the products'
+    // latencies overlap.
+    const __m256d by = _mm256_set1_pd(w32);
+    size_t i = 0;
+    for (;; i += 32) {
+        for (size_t k = 0; k < 8; ++k) {
+            if (i + 4 * k >= count)
+                return;
+            store(out + i + 4 * k, run[k]);
+        }
+#pragma GCC unroll 8
+        for (size_t k = 0; k < 8; ++k)
+            run[k] = reduce(times(run[k], by, m), m);
     }
-    const __m256d by = _mm256_set1_pd(step);
-    __m256d r0 = load(out), r1 = load(out + 4), r2 = load(out + 8), r3 = load(out + 12);
-    size_t i = 16;
-    for (; i + 16 <= count; i += 16) {
-        r0 = reduce(times(r0, by, m), m);
-        r1 = reduce(times(r1, by, m), m);
-        r2 = reduce(times(r2, by, m), m);
-        r3 = reduce(times(r3, by, m), m);
-        store(out + i, r0);
-        store(out + i + 4, r1);
-        store(out + i + 8, r2);
-        store(out + i + 12, r3);
-    }
-    const __m256d tail[3] = {r0, r1, r2};
-    for (size_t k = 0; k < 3 && i < count; ++k, i += 4)
-        store(out + i, reduce(times(tail[k], by, m), m));
 }
 
 namespace {

@@ -26,29 +26,30 @@ Plan make_plan(size_t an, size_t bn, unsigned usable_bits) {
     }
 }
 
-namespace {
-
-Piece piece(const Limb *a, size_t an, uint64_t i, unsigned b) {
-    const uint64_t start = i * b;
-    const size_t limb = size_t(start / 64);
-    const unsigned shift = unsigned(start % 64);
-    auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
-    const DLimb window = (DLimb(at(limb + 1)) << 64) | at(limb);
-    DLimb v = window >> shift;
-    if (shift + b > 128)
-        v |= DLimb(at(limb + 2)) << (128 - shift);
-    if (b < 128)
-        v &= (DLimb(1) << b) - 1;
-    return {Limb(v), Limb(v >> 64)};
-}
-
-} // namespace
-
-// The coefficients of a, cut once for all the primes.
+// The coefficients of a, cut once for all the primes: b-bit pieces from bit
+// i b, each the two limbs from that bit on, masked. The limbs past the end of
+// a read as zero; away from the end no piece needs the test.
 std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b) {
     std::vector<Piece> out((uint64_t(an) * 64 + b - 1) / b);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = piece(a, an, i, b);
+    const Limb low_mask = b >= 64 ? ~Limb(0) : (Limb(1) << b) - 1;
+    const Limb high_mask = b >= 128 ? ~Limb(0) : b > 64 ? (Limb(1) << (b - 64)) - 1 : 0;
+    auto cut = [&](Limb a0, Limb a1, Limb a2, unsigned s) {
+        // x << 1 << (63 - s) is the x << (64 - s) that s = 0 would make undefined.
+        const unsigned t = 63 - s;
+        return Piece{((a0 >> s) | (a1 << 1 << t)) & low_mask,
+                     ((a1 >> s) | (a2 << 1 << t)) & high_mask};
+    };
+    uint64_t start = 0;
+    size_t i = 0;
+    for (; i < out.size() && start / 64 + 2 < an; ++i, start += b) {
+        const Limb *at = a + start / 64;
+        out[i] = cut(at[0], at[1], at[2], unsigned(start % 64));
+    }
+    for (; i < out.size(); ++i, start += b) {
+        const size_t limb = size_t(start / 64);
+        auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
+        out[i] = cut(at(limb), at(limb + 1), at(limb + 2), unsigned(start % 64));
+    }
     return out;
 }
 

@@ -1,6 +1,7 @@
 // Products by transforms in double precision with AVX2 and FMA (see
 // ntt_avx2.cpp): the convolution modulo each prime, Garner's digits four at a
 // time, and the coefficients from their digits as in the scalar arithmetic.
+#include <algorithm>
 #include <memory>
 #include <span>
 
@@ -51,7 +52,8 @@ class DoubleProduct {
             v[k] = block.data() + k * n;
             x[k] = as_doubles(v[k]);
         }
-        ntt::avx2::garner_digits(garner.double_constants(), x, v, n);
+        // Digits only for the coefficients the product has, in runs of four.
+        ntt::avx2::garner_digits(garner.double_constants(), x, v, std::min(n, (count + 3) / 4 * 4));
         if (set_.count == 4)
             combine<4>(garner, v, r, rn, count);
         else

@@ -3,7 +3,6 @@
 // time, and the coefficients from their digits as in the scalar arithmetic.
 #include <algorithm>
 #include <memory>
-#include <span>
 
 #include "kernels/buffer.h"
 #include "kernels/ntt_garner.h"
@@ -22,34 +21,43 @@ class DoubleProduct {
     void run(Limb *r, size_t rn, size_t count, const std::vector<Piece> &a,
              const std::vector<Piece> *b) {
         const size_t n = plan_.n;
-        // One block for the results of every prime and the second operand's
-        // transform. It holds limbs (the loads, then Garner's digits, which
-        // replace the results in place) or doubles, always through the
-        // vector code's loads and stores.
+        // One block for the results of every prime, the second operand's
+        // transform and the pieces split once for all the primes. It holds
+        // limbs (Garner's digits replace the results in place) or doubles,
+        // always through the vector code's loads and stores.
         // Every value is written before it is read: no need to clear it first.
-        const auto storage = workspace((set_.count + (b ? 1 : 0)) * n);
-        const std::span<Limb> block(storage.get(), (set_.count + (b ? 1 : 0)) * n);
-        double *y = b ? as_doubles(block.data() + set_.count * n) : nullptr;
+        const size_t an = a.size(), bn = b ? b->size() : 0;
+        const size_t results = (set_.count + (b ? 1 : 0)) * n;
+        const auto storage = workspace(results + 3 * (round_up(an) + round_up(bn)));
+        double *const y = b ? as_doubles(storage.get() + set_.count * n) : nullptr;
+        double *const parts = as_doubles(storage.get() + results);
+        const ntt::avx2::PieceParts a_parts{parts, parts + round_up(an), parts + 2 * round_up(an)};
+        double *const b_start = parts + 3 * round_up(an);
+        const ntt::avx2::PieceParts b_parts{b_start, b_start + round_up(bn),
+                                            b_start + 2 * round_up(bn)};
+        ntt::avx2::split_pieces(a.data(), an, a_parts);
+        if (b != nullptr)
+            ntt::avx2::split_pieces(b->data(), bn, b_parts);
         for (size_t k = 0; k < set_.count; ++k) {
             const Field &f = set_.fields[k];
             const double p = double(f.p());
             tables(f, set_.root(k, n));
-            Limb *x = block.data() + k * n;
-            transform_in(f, a, x);
+            double *x = as_doubles(storage.get() + k * n);
+            transform_in(f, a_parts, an, x);
             if (b != nullptr)
-                transform_in(f, *b, reinterpret_cast<Limb *>(y));
-            ntt::avx2::pointwise(p, as_doubles(x), b ? y : as_doubles(x), n);
+                transform_in(f, b_parts, bn, y);
+            ntt::avx2::pointwise(p, x, b ? y : x, n);
             for (size_t s = 0; s < n; s += plan_.m)
-                ntt::avx2::inverse(p, as_doubles(x) + s, plan_.m, w_inv_.data());
+                ntt::avx2::inverse(p, x + s, plan_.m, w_inv_.data());
             if (plan_.radix3)
-                ntt::avx2::radix3_inverse(p, as_doubles(x), plan_.m,
+                ntt::avx2::radix3_inverse(p, x, plan_.m,
                                           {r3_inv_[0].data(), r3_inv_[1].data(), omega_});
         }
         const Garner garner(set_, n, 64);
         const double *x[kMaxPrimes] = {};
         Limb *v[kMaxPrimes] = {};
         for (size_t k = 0; k < set_.count; ++k) {
-            v[k] = block.data() + k * n;
+            v[k] = storage.get() + k * n;
             x[k] = as_doubles(v[k]);
         }
         // Digits only for the coefficients the product has, in runs of four.
@@ -61,9 +69,6 @@ class DoubleProduct {
     }
 
   private:
-    // The coefficients from their digits, added at their bit positions, with
-    // the primes copied out so that no store to r makes the compiler reload
-    // them.
     // The coefficients from their digits, then their sum at their bit
     // positions, in two passes: together they need more registers than the
     // processor has. The first writes each coefficient's four limbs over its
@@ -95,17 +100,21 @@ class DoubleProduct {
 
     static double *as_doubles(Limb *x) { return reinterpret_cast<double *>(x); }
 
+    static size_t round_up(size_t count) { return (count + 3) / 4 * 4; }
+
     // The residues of the pieces, then their transform, in place.
-    void transform_in(const Field &f, const std::vector<Piece> &pieces, Limb *x) const {
+    void transform_in(const Field &f, const ntt::avx2::PieceParts &parts, size_t count,
+                      double *x) const {
         const size_t n = plan_.n;
         const double p = double(f.p());
-        load_residues(f, pieces, x, n);
-        ntt::avx2::from_residues(x, as_doubles(x), n);
+        // 2^-64 and 2^-12 mod p: Montgomery reductions of 1 and 2^52.
+        ntt::avx2::load_pieces(p, signed_residue(f, f.reduce(1)),
+                               signed_residue(f, f.reduce(Limb(1) << 52)), parts,
+                               std::min(round_up(count), n), x, n);
         if (plan_.radix3)
-            ntt::avx2::radix3_forward(p, as_doubles(x), plan_.m,
-                                      {r3_[0].data(), r3_[1].data(), omega_});
+            ntt::avx2::radix3_forward(p, x, plan_.m, {r3_[0].data(), r3_[1].data(), omega_});
         for (size_t s = 0; s < n; s += plan_.m)
-            ntt::avx2::forward(p, as_doubles(x) + s, plan_.m, w_.data());
+            ntt::avx2::forward(p, x + s, plan_.m, w_.data());
     }
 
     // Every table from one run of powers of w, a primitive n-th root: the

@@ -139,6 +139,114 @@ inline void add_diagonal(Limb *r, const Limb *a, size_t n) {
         : "rdx", "cc", "memory");
 }
 
+// r = a^2 for eight limbs, unrolled: a fixed length needs no entry jumps or
+// loop counters, which at this size cost about as much as the products. The
+// off-diagonal products go row by row into r[1..14] as in the rows above
+// (CF carries the high halves, OF the sums with r), then r doubles along CF
+// while the squares come in along OF. z is kept zero; xor-ing it with itself
+// clears both flags before each row.
+// clang-format off
+#define KARVO_X86_SQR8_START(i)                                                 \
+    "xor %k[z], %k[z]\n\t"                                                      \
+    "mov " #i "*8(%[a]), %%rdx\n\t"
+// Row 0 writes its products; the other rows add theirs to r.
+#define KARVO_X86_SQR8_FIRST0(j, hout)                                          \
+    "mulx " #j "*8(%[a]), %[lo], %[" #hout "]\n\t"                              \
+    "mov %[lo], " #j "*8(%[r])\n\t"
+#define KARVO_X86_SQR8_STEP0(j, hin, hout)                                      \
+    "mulx " #j "*8(%[a]), %[lo], %[" #hout "]\n\t"                              \
+    "adcx %[" #hin "], %[lo]\n\t"                                               \
+    "mov %[lo], " #j "*8(%[r])\n\t"
+#define KARVO_X86_SQR8_FIRST(i, j, hout)                                        \
+    "mulx " #j "*8(%[a]), %[lo], %[" #hout "]\n\t"                              \
+    "adox (" #i "+" #j ")*8(%[r]), %[lo]\n\t"                                    \
+    "mov %[lo], (" #i "+" #j ")*8(%[r])\n\t"
+#define KARVO_X86_SQR8_STEP(i, j, hin, hout)                                    \
+    "mulx " #j "*8(%[a]), %[lo], %[" #hout "]\n\t"                              \
+    "adcx %[" #hin "], %[lo]\n\t"                                               \
+    "adox (" #i "+" #j ")*8(%[r]), %[lo]\n\t"                                    \
+    "mov %[lo], (" #i "+" #j ")*8(%[r])\n\t"
+// The row's last high half takes both chains' carries into limb i + 8.
+#define KARVO_X86_SQR8_END(i, hin)                                              \
+    "adcx %[z], %[" #hin "]\n\t"                                                \
+    "adox %[z], %[" #hin "]\n\t"                                                \
+    "mov %[" #hin "], (" #i "+8)*8(%[r])\n\t"
+// Limbs 2i and 2i + 1 (t0 and t1 loaded) doubled, plus a[i]^2.
+#define KARVO_X86_SQR8_DIAGONAL(i)                                              \
+    "mov " #i "*8(%[a]), %%rdx\n\t"                                             \
+    "mulx %%rdx, %[lo], %[h0]\n\t"                                              \
+    "adcx %[t0], %[t0]\n\t"                                                     \
+    "adcx %[t1], %[t1]\n\t"                                                     \
+    "adox %[lo], %[t0]\n\t"                                                     \
+    "adox %[h0], %[t1]\n\t"                                                     \
+    "mov %[t0], (2*" #i ")*8(%[r])\n\t"                                          \
+    "mov %[t1], (2*" #i "+1)*8(%[r])\n\t"
+#define KARVO_X86_SQR8_LOAD(i)                                                  \
+    "mov (2*" #i ")*8(%[r]), %[t0]\n\t"                                          \
+    "mov (2*" #i "+1)*8(%[r]), %[t1]\n\t"
+inline void sqr_8(Limb *r, const Limb *a) {
+    Limb lo, h0, h1, z, t0, t1;
+    __asm__ volatile(
+        KARVO_X86_SQR8_START(0)
+        KARVO_X86_SQR8_FIRST0(1, h1) KARVO_X86_SQR8_STEP0(2, h1, h0)
+        KARVO_X86_SQR8_STEP0(3, h0, h1) KARVO_X86_SQR8_STEP0(4, h1, h0)
+        KARVO_X86_SQR8_STEP0(5, h0, h1) KARVO_X86_SQR8_STEP0(6, h1, h0)
+        KARVO_X86_SQR8_STEP0(7, h0, h1)
+        "adcx %[z], %[h1]\n\t"
+        "mov %[h1], 8*8(%[r])\n\t"
+        KARVO_X86_SQR8_START(1)
+        KARVO_X86_SQR8_FIRST(1, 2, h1) KARVO_X86_SQR8_STEP(1, 3, h1, h0)
+        KARVO_X86_SQR8_STEP(1, 4, h0, h1) KARVO_X86_SQR8_STEP(1, 5, h1, h0)
+        KARVO_X86_SQR8_STEP(1, 6, h0, h1) KARVO_X86_SQR8_STEP(1, 7, h1, h0)
+        KARVO_X86_SQR8_END(1, h0)
+        KARVO_X86_SQR8_START(2)
+        KARVO_X86_SQR8_FIRST(2, 3, h1) KARVO_X86_SQR8_STEP(2, 4, h1, h0)
+        KARVO_X86_SQR8_STEP(2, 5, h0, h1) KARVO_X86_SQR8_STEP(2, 6, h1, h0)
+        KARVO_X86_SQR8_STEP(2, 7, h0, h1)
+        KARVO_X86_SQR8_END(2, h1)
+        KARVO_X86_SQR8_START(3)
+        KARVO_X86_SQR8_FIRST(3, 4, h1) KARVO_X86_SQR8_STEP(3, 5, h1, h0)
+        KARVO_X86_SQR8_STEP(3, 6, h0, h1) KARVO_X86_SQR8_STEP(3, 7, h1, h0)
+        KARVO_X86_SQR8_END(3, h0)
+        KARVO_X86_SQR8_START(4)
+        KARVO_X86_SQR8_FIRST(4, 5, h1) KARVO_X86_SQR8_STEP(4, 6, h1, h0)
+        KARVO_X86_SQR8_STEP(4, 7, h0, h1)
+        KARVO_X86_SQR8_END(4, h1)
+        KARVO_X86_SQR8_START(5)
+        KARVO_X86_SQR8_FIRST(5, 6, h1) KARVO_X86_SQR8_STEP(5, 7, h1, h0)
+        KARVO_X86_SQR8_END(5, h0)
+        KARVO_X86_SQR8_START(6)
+        KARVO_X86_SQR8_FIRST(6, 7, h1)
+        KARVO_X86_SQR8_END(6, h1)
+        // r[0] and r[15] were never written: both are zero here.
+        "xor %k[z], %k[z]\n\t"
+        "xor %k[t0], %k[t0]\n\t"
+        "mov 8(%[r]), %[t1]\n\t"
+        KARVO_X86_SQR8_DIAGONAL(0)
+        KARVO_X86_SQR8_LOAD(1) KARVO_X86_SQR8_DIAGONAL(1)
+        KARVO_X86_SQR8_LOAD(2) KARVO_X86_SQR8_DIAGONAL(2)
+        KARVO_X86_SQR8_LOAD(3) KARVO_X86_SQR8_DIAGONAL(3)
+        KARVO_X86_SQR8_LOAD(4) KARVO_X86_SQR8_DIAGONAL(4)
+        KARVO_X86_SQR8_LOAD(5) KARVO_X86_SQR8_DIAGONAL(5)
+        KARVO_X86_SQR8_LOAD(6) KARVO_X86_SQR8_DIAGONAL(6)
+        "mov 14*8(%[r]), %[t0]\n\t"
+        "mov %[z], %[t1]\n\t"
+        KARVO_X86_SQR8_DIAGONAL(7)
+        : [lo] "=&r"(lo), [h0] "=&r"(h0), [h1] "=&r"(h1), [z] "=&r"(z), [t0] "=&r"(t0),
+          [t1] "=&r"(t1)
+        : [a] "r"(a), [r] "r"(r)
+        : "rdx", "cc", "memory");
+}
+// clang-format on
+#undef KARVO_X86_SQR8_START
+#undef KARVO_X86_SQR8_FIRST0
+#undef KARVO_X86_SQR8_STEP0
+#undef KARVO_X86_SQR8_FIRST
+#undef KARVO_X86_SQR8_STEP
+#undef KARVO_X86_SQR8_END
+#undef KARVO_X86_SQR8_DIAGONAL
+#undef KARVO_X86_SQR8_LOAD
+
 // r = a + b (or a - b) over n >= 1 limbs; returns the carry (borrow). Like
 // the product rows: four limbs a pass, indexed from the ends by one counter,
 // entered part-way into the first pass when n is not a multiple of 4. The

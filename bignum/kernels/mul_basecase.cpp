@@ -62,6 +62,10 @@ void sqr_basecase(Limb *r, const Limb *a, size_t n) {
     }
 #ifdef KARVO_HAVE_X86_ROWS
     if (x86::has_rows()) {
+        if (n == 8) {
+            x86::sqr_8(r, a);
+            return;
+        }
         // Short triangles cost more than the full product's rows.
         if (n < 8) {
             mul_basecase(r, a, n, a, n);

@@ -14,12 +14,14 @@ namespace karvo::kernel {
 
 namespace {
 
-// Digits per chunk such that a chunk of digit values below 36 (possibly at or
-// above the radix) stays below 36 radix^k < 2^64.
-unsigned chunk_digits(unsigned radix) {
+// Digits per chunk such that a chunk stays below 2^64: radix^k < 2^64 when
+// every digit is below the radix, 36 radix^k < 2^64 when digit values up to
+// 35 may be at or above it.
+unsigned chunk_digits(unsigned radix, bool digits_below_radix) {
+    const unsigned top = digits_below_radix ? 1 : 36;
     unsigned k = 1;
     DLimb scale = radix;
-    while (scale * radix * 36 < (DLimb(1) << kLimbBits)) {
+    while (scale * radix * top < (DLimb(1) << kLimbBits)) {
         scale *= radix;
         ++k;
     }
@@ -92,8 +94,11 @@ Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tunin
             return r;
         }
     }
-    const bool packed =
-        power_of_two && std::all_of(values, values + count, [&](uint8_t v) { return v < radix; });
+    // The largest digit value, in one pass the compiler vectorizes.
+    uint8_t largest = 0;
+    for (size_t i = 0; i < count; ++i)
+        largest = std::max(largest, values[i]);
+    const bool packed = power_of_two && largest < radix;
     if (packed) {
         Nat r((uint64_t(count) * b + kLimbBits - 1) / kLimbBits + 1, 0);
         for (size_t i = 0; i < count; ++i) {
@@ -105,7 +110,7 @@ Nat from_digits(const uint8_t *values, size_t count, unsigned radix, const Tunin
         normalize(r);
         return r;
     }
-    const unsigned k = chunk_digits(radix);
+    const unsigned k = chunk_digits(radix, largest < radix);
     const Limb scale = scale_of(radix, k);
     // Chunks from the least significant end; the top one may be short.
     const Limb radix8 = scale_of(radix, 8);

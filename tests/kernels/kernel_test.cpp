@@ -590,14 +590,16 @@ TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
         }
         const uint8_t z9[] = {35, 9};
         ASSERT_EQ(from_digits(z9, 2, 10, path.tuning), Nat{359});
-        // Runs of the largest value, and random values up to it, at lengths
-        // around the eight digits gathered at once and into the tree.
+        // Runs of the largest value, random values up to it, and random digits
+        // below the radix (which make wider chunks: 19 digits in radix 10), at
+        // lengths around the eight digits gathered at once, around one and two
+        // chunks, and into the tree.
         for (unsigned radix : {3u, 7u, 10u, 17u, 35u}) {
-            for (size_t length : {7, 8, 9, 16, 17, 500, 6000}) {
-                for (bool largest : {true, false}) {
+            for (size_t length : {7, 8, 9, 16, 17, 18, 19, 20, 38, 500, 6000}) {
+                for (int kind : {0, 1, 2}) {
                     std::vector<uint8_t> text(length);
                     for (uint8_t &v : text)
-                        v = largest ? 35 : uint8_t(rnd.below(36));
+                        v = kind == 0 ? 35 : uint8_t(rnd.below(kind == 1 ? 36 : radix));
                     Mpz expected;
                     for (uint8_t v : text) {
                         mpz_mul_ui(expected, expected, radix);
@@ -605,7 +607,7 @@ TEST(Kernel, RadixConversionOnEveryPathMatchesGmp) {
                     }
                     ASSERT_EQ(from_digits(text.data(), text.size(), radix, path.tuning),
                               expected.nat())
-                        << radix << " " << length << " " << largest;
+                        << radix << " " << length << " " << kind;
                 }
             }
         }

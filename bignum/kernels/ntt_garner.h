@@ -3,6 +3,7 @@
 // each coefficient's bit position.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <tuple>
 #include <utility>
@@ -92,21 +93,26 @@ class Garner {
     }
 
     // The same with the primes given, for loops that keep them in registers.
+    // Each step multiplies a value of `length` limbs by a prime below 2^62
+    // and adds a digit: the partial sums t = c_j p + carry stay below 2^128,
+    // and the value grows by at most one limb, to four at most (c < 2^250).
     template <size_t Count> static std::array<Limb, 4> value(const Limb *primes, const Limb *v) {
-        Limb c0 = v[Count - 1], c1 = 0, c2 = 0, c3 = 0;
+        Limb c[4] = {v[Count - 1], 0, 0, 0};
 #pragma GCC unroll 8
         for (size_t i = 0; i + 1 < Count; ++i) {
-            const size_t k = Count - 2 - i;
+            const size_t k = Count - 2 - i, length = std::min<size_t>(i + 1, 4);
             const Limb p = primes[k];
-            // (c3 c2 c1 c0) p + v_k: the products' high limbs ride the carries.
-            const DLimb t0 = DLimb(c0) * p, t1 = DLimb(c1) * p, t2 = DLimb(c2) * p;
-            unsigned char carry = 0;
-            c0 = add_carry(Limb(t0), v[k], carry);
-            c1 = add_carry(Limb(t1), Limb(t0 >> 64), carry);
-            c2 = add_carry(Limb(t2), Limb(t1 >> 64), carry);
-            c3 = c3 * p + Limb(t2 >> 64) + carry;
+            Limb carry = v[k];
+#pragma GCC unroll 4
+            for (size_t j = 0; j < length; ++j) {
+                const DLimb t = DLimb(c[j]) * p + carry;
+                c[j] = Limb(t);
+                carry = Limb(t >> 64);
+            }
+            if (length < 4)
+                c[length] = carry;
         }
-        return {c0, c1, c2, c3};
+        return {c[0], c[1], c[2], c[3]};
     }
 
     Limb prime(size_t k) const { return fields_[k].p(); }

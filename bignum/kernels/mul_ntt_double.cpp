@@ -112,7 +112,7 @@ class DoubleProduct {
                                signed_residue(f, f.reduce(Limb(1) << 52)), parts,
                                std::min(round_up(count), n), x, n);
         if (plan_.radix3)
-            ntt::avx2::radix3_forward(p, x, plan_.m, {r3_[0].data(), r3_[1].data(), omega_});
+            ntt::avx2::radix3_forward(p, x, plan_.m, {r3_[0].data(), r3_[1].data(), omega_}, count);
         for (size_t s = 0; s < n; s += plan_.m)
             ntt::avx2::forward(p, x + s, plan_.m, w_.data());
     }

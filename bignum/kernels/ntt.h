@@ -207,7 +207,8 @@ struct Radix3 {
     const double *w1, *w2;
     double omega;
 };
-void radix3_forward(double p, double *x, size_t n, const Radix3 &t);
+// The forward pass reads only the first `count` values (the rest are zero).
+void radix3_forward(double p, double *x, size_t n, const Radix3 &t, size_t count);
 void radix3_inverse(double p, double *x, size_t n, const Radix3 &t);
 // x = x y mod p; n a multiple of 4.
 void pointwise(double p, double *x, const double *y, size_t n);

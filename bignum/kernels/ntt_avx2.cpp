@@ -7,7 +7,9 @@
 #include "kernels/ntt.h"
 
 // This file alone is compiled for AVX2 and FMA; nothing in it runs before
-// avx2::available() (elsewhere) has said yes.
+// avx2::available() (elsewhere) has said yes. Nor does it instantiate a
+// standard template (std::min, a container's members): the weak symbol that
+// makes could be the copy the linker keeps for the whole library.
 #include <immintrin.h>
 
 #include <cmath>
@@ -193,10 +195,18 @@ void inverse(double p, double *x, size_t n, const double *w) {
         double_stage<false>(x, n, 2 * len, w, lazy, butterfly);
 }
 
-void radix3_forward(double p, double *x, size_t n, const Radix3 &t) {
+void radix3_forward(double p, double *x, size_t n, const Radix3 &t, size_t count) {
     const Modulus m(p);
     const __m256d omega = _mm256_set1_pd(t.omega);
-    for (size_t j = 0; j < n; j += 4) {
+    // Where the values from `count` on are zero: the third block from j on,
+    // then the second too.
+    auto from = [&](size_t blocks) {
+        const size_t j = count > blocks * n ? (count - blocks * n + 3) / 4 * 4 : 0;
+        return j < n ? j : n;
+    };
+    const size_t third_zero = from(2), second_zero = from(1);
+    size_t j = 0;
+    for (; j < third_zero; j += 4) {
         const __m256d x0 = load(x + j), x1 = load(x + j + n), x2 = load(x + j + 2 * n);
         // x0 + w x1 + w^2 x2 = (x0 - x2) + w (x1 - x2), and its conjugate.
         const __m256d u = times(_mm256_sub_pd(x1, x2), omega, m);
@@ -205,6 +215,18 @@ void radix3_forward(double p, double *x, size_t n, const Radix3 &t) {
         store(x + j, reduce(_mm256_add_pd(_mm256_add_pd(x0, x1), x2), m));
         store(x + j + n, times(y1, load(t.w1 + j), m));
         store(x + j + 2 * n, times(y2, load(t.w2 + j), m));
+    }
+    for (; j < second_zero; j += 4) {
+        const __m256d x0 = load(x + j), x1 = load(x + j + n);
+        const __m256d u = times(x1, omega, m);
+        store(x + j, reduce(_mm256_add_pd(x0, x1), m));
+        store(x + j + n, times(_mm256_add_pd(x0, u), load(t.w1 + j), m));
+        store(x + j + 2 * n, times(_mm256_sub_pd(_mm256_sub_pd(x0, x1), u), load(t.w2 + j), m));
+    }
+    for (; j < n; j += 4) {
+        const __m256d x0 = load(x + j);
+        store(x + j + n, times(x0, load(t.w1 + j), m));
+        store(x + j + 2 * n, times(x0, load(t.w2 + j), m));
     }
 }
 
@@ -334,8 +356,6 @@ void garner_digits_of(const GarnerDoubles &g, const double *const x[5], Limb *co
                       size_t n) {
     const __m256d zero = _mm256_setzero_pd(), kMagic = magic52();
     const __m256i magic = _mm256_castpd_si256(kMagic);
-    // Plain arrays: a standard container's members, compiled here for AVX2,
-    // are weak symbols the rest of the library could end up calling.
     Modulus m[Count];
     __m256d scale[Count], weight[Count][Count];
     for (size_t k = 0; k < Count; ++k) {

@@ -39,17 +39,19 @@ std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b) {
         return Piece{((a0 >> s) | (a1 << 1 << t)) & low_mask,
                      ((a1 >> s) | (a2 << 1 << t)) & high_mask};
     };
-    uint64_t start = 0;
-    size_t i = 0;
-    for (; i < out.size() && start / 64 + 2 < an; ++i, start += b) {
-        const Limb *at = a + start / 64;
-        out[i] = cut(at[0], at[1], at[2], unsigned(start % 64));
-    }
-    for (; i < out.size(); ++i, start += b) {
-        const size_t limb = size_t(start / 64);
-        auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
-        out[i] = cut(at(limb), at(limb + 1), at(limb + 2), unsigned(start % 64));
-    }
+    // Piece i starts at bit `shift` of limb `limb`, both stepped along.
+    size_t i = 0, limb = 0;
+    unsigned shift = 0;
+    auto next = [&] {
+        shift += b;
+        limb += shift / 64;
+        shift %= 64;
+    };
+    for (; i < out.size() && limb + 2 < an; ++i, next())
+        out[i] = cut(a[limb], a[limb + 1], a[limb + 2], shift);
+    auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
+    for (; i < out.size(); ++i, next())
+        out[i] = cut(at(limb), at(limb + 1), at(limb + 2), shift);
     return out;
 }
 

@@ -84,7 +84,7 @@ class Garner {
 
     // c (four limbs, as c < 2^250) from its digits by Horner's rule from the
     // top one: c = v_0 + p_0 (v_1 + p_1 (v_2 + ...)). Unrolled, the partial
-    // values stay in registers and the products of limbs still zero fold away.
+    // value grows by a limb a step and stays in registers.
     template <size_t Count> std::array<Limb, 4> value(const Limb *v) const {
         Limb primes[Count];
         for (size_t k = 0; k < Count; ++k)

@@ -296,15 +296,15 @@ void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, co
     const Plan plan = make_plan(an, b ? bn : an, set.usable_bits);
     const size_t count =
         size_t(std::min<uint64_t>((uint64_t(rn) * 64 + plan.bits - 1) / plan.bits, plan.n));
-    const std::vector<Piece> pa = pieces(a, an, plan.bits);
-    const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
     const bool vector = runs_vector(set, plan);
 #ifdef KARVO_NTT_AVX2
     if (vector && avx2::available()) {
-        double_product(r, rn, count, set, plan, pa, b ? &pb : nullptr);
+        double_product(r, rn, count, set, plan, a, an, b, bn);
         return;
     }
 #endif
+    const std::vector<Piece> pa = pieces(a, an, plan.bits);
+    const std::vector<Piece> pb = b ? pieces(b, bn, plan.bits) : std::vector<Piece>{};
     // The results of every prime and the second operand's transform.
     const auto block = workspace((set.count + 1) * plan.n);
     Limb *residues[kMaxPrimes] = {};

@@ -18,26 +18,30 @@ class DoubleProduct {
   public:
     DoubleProduct(const PrimeSet &set, const Plan &plan) : set_(set), plan_(plan) {}
 
-    void run(Limb *r, size_t rn, size_t count, const std::vector<Piece> &a,
-             const std::vector<Piece> *b) {
+    void run(Limb *r, size_t rn, size_t count, const Limb *a, size_t a_limbs, const Limb *b,
+             size_t b_limbs) {
         const size_t n = plan_.n;
-        // One block for the results of every prime, the second operand's
-        // transform and the pieces split once for all the primes. It holds
-        // limbs (Garner's digits replace the results in place) or doubles,
-        // always through the vector code's loads and stores.
-        // Every value is written before it is read: no need to clear it first.
-        const size_t an = a.size(), bn = b ? b->size() : 0;
-        const size_t results = (set_.count + (b ? 1 : 0)) * n;
-        const auto storage = workspace(results + 3 * (round_up(an) + round_up(bn)));
+        // One block for the results of every prime and the second operand's
+        // transform. It holds limbs (Garner's digits replace the results in
+        // place) or doubles, always through the vector code's loads and
+        // stores. Every value is written before it is read: no need to clear
+        // it first. The pieces split for all the primes go beside it at their
+        // exact size, not into the block, which is made twice the size asked
+        // for (see workspace()).
+        const size_t an = piece_count(a_limbs, plan_.bits);
+        const size_t bn = b ? piece_count(b_limbs, plan_.bits) : 0;
+        const auto storage = workspace((set_.count + (b ? 1 : 0)) * n);
         double *const y = b ? as_doubles(storage.get() + set_.count * n) : nullptr;
-        double *const parts = as_doubles(storage.get() + results);
+        const auto split_parts =
+            std::make_unique_for_overwrite<double[]>(3 * (round_up(an) + round_up(bn)));
+        double *const parts = split_parts.get();
         const ntt::avx2::PieceParts a_parts{parts, parts + round_up(an), parts + 2 * round_up(an)};
         double *const b_start = parts + 3 * round_up(an);
         const ntt::avx2::PieceParts b_parts{b_start, b_start + round_up(bn),
                                             b_start + 2 * round_up(bn)};
-        ntt::avx2::split_pieces(a.data(), an, a_parts);
+        split(a, a_limbs, a_parts);
         if (b != nullptr)
-            ntt::avx2::split_pieces(b->data(), bn, b_parts);
+            split(b, b_limbs, b_parts);
         for (size_t k = 0; k < set_.count; ++k) {
             const Field &f = set_.fields[k];
             const double p = double(f.p());
@@ -102,6 +106,20 @@ class DoubleProduct {
 
     static size_t round_up(size_t count) { return (count + 3) / 4 * 4; }
 
+    // The pieces of x cut straight into the three integers below 2^52 that
+    // the loads take (see ntt::avx2::PieceParts), then zeros to a multiple
+    // of four.
+    void split(const Limb *x, size_t limbs, const ntt::avx2::PieceParts &parts) const {
+        const Limb low52 = (Limb(1) << 52) - 1;
+        for_each_piece(x, limbs, plan_.bits, [&](size_t i, Piece piece) {
+            parts.low[i] = double(int64_t(piece.lo & low52));
+            parts.middle[i] = double(int64_t(piece.lo >> 52));
+            parts.high[i] = double(int64_t(piece.hi));
+        });
+        for (size_t i = piece_count(limbs, plan_.bits); i % 4 != 0; ++i)
+            parts.low[i] = parts.middle[i] = parts.high[i] = 0;
+    }
+
     // The residues of the pieces, then their transform, in place.
     void transform_in(const Field &f, const ntt::avx2::PieceParts &parts, size_t count,
                       double *x) const {
@@ -157,8 +175,8 @@ class DoubleProduct {
 } // namespace
 
 void double_product(Limb *r, size_t rn, size_t count, const PrimeSet &set, const Plan &plan,
-                    const std::vector<Piece> &a, const std::vector<Piece> *b) {
-    DoubleProduct(set, plan).run(r, rn, count, a, b);
+                    const Limb *a, size_t an, const Limb *b, size_t bn) {
+    DoubleProduct(set, plan).run(r, rn, count, a, an, b, bn);
 }
 
 } // namespace karvo::kernel::ntt

@@ -214,15 +214,13 @@ void radix3_inverse(double p, double *x, size_t n, const Radix3 &t);
 void pointwise(double p, double *x, const double *y, size_t n);
 // Pieces (below 2^112) cut once for all primes into three integers held as
 // doubles: the low limb's 52 low bits, its 12 high bits, and the high limb.
-// Each array gets count values and zeros up to a multiple of 4.
 struct PieceParts {
     double *low, *middle, *high;
 };
-void split_pieces(const Piece *pieces, size_t count, const PieceParts &parts);
-// x[i] = piece i times 2^-64 mod p, within p/2 + 1 of zero, for the pieces
-// split (count of them, rounded up to a multiple of 4 <= n), then zeros up
-// to n: low 2^-64 + middle 2^-12 + high, the two constants given as
-// residues within p/2 of zero.
+// x[i] = piece i times 2^-64 mod p, within p/2 + 1 of zero, for the first
+// count pieces (a multiple of 4 <= n), then zeros up to n: low 2^-64 +
+// middle 2^-12 + high, the two constants given as residues within p/2 of
+// zero.
 void load_pieces(double p, double two_minus_64, double two_minus_12, const PieceParts &parts,
                  size_t count, double *x, size_t n);
 // out[i] = w^i mod p within p/2 of zero, for i < count (a multiple of 4).

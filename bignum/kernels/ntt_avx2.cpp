@@ -260,37 +260,6 @@ namespace {
 inline __m256d magic52() { return _mm256_set1_pd(4503599627370496.0); }
 } // namespace
 
-void split_pieces(const Piece *pieces, size_t count, const PieceParts &parts) {
-    const __m256d kMagic = magic52();
-    const __m256i magic = _mm256_castpd_si256(kMagic),
-                  mask52 = _mm256_set1_epi64x((int64_t(1) << 52) - 1);
-    // Below 2^52, an integer becomes a double by taking 2^52's exponent.
-    auto as_double = [&](__m256i v) {
-        return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, magic)), kMagic);
-    };
-    const Limb *in = &pieces[0].lo;
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        // [lo0 hi0 lo1 hi1] [lo2 hi2 lo3 hi3] to [lo0 lo1 lo2 lo3] [hi0 ...],
-        // whose order permute4x64 puts right.
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + 2 * i));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(in + 2 * i + 4));
-        const __m256i lo = _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xd8);
-        const __m256i hi = _mm256_permute4x64_epi64(_mm256_unpackhi_epi64(a, b), 0xd8);
-        store(parts.low + i, as_double(_mm256_and_si256(lo, mask52)));
-        store(parts.middle + i, as_double(_mm256_srli_epi64(lo, 52)));
-        store(parts.high + i, as_double(hi));
-    }
-    // The last few one at a time, then zeros to a multiple of four.
-    for (; i < count; ++i) {
-        parts.low[i] = double(pieces[i].lo & ((Limb(1) << 52) - 1));
-        parts.middle[i] = double(pieces[i].lo >> 52);
-        parts.high[i] = double(pieces[i].hi);
-    }
-    for (; i % 4 != 0; ++i)
-        parts.low[i] = parts.middle[i] = parts.high[i] = 0;
-}
-
 void load_pieces(double p, double two_minus_64, double two_minus_12, const PieceParts &parts,
                  size_t count, double *x, size_t n) {
     const Modulus m(p);

@@ -26,32 +26,9 @@ Plan make_plan(size_t an, size_t bn, unsigned usable_bits) {
     }
 }
 
-// The coefficients of a, cut once for all the primes: b-bit pieces from bit
-// i b, each the two limbs from that bit on, masked. The limbs past the end of
-// a read as zero; away from the end no piece needs the test.
 std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b) {
-    std::vector<Piece> out((uint64_t(an) * 64 + b - 1) / b);
-    const Limb low_mask = b >= 64 ? ~Limb(0) : (Limb(1) << b) - 1;
-    const Limb high_mask = b >= 128 ? ~Limb(0) : b > 64 ? (Limb(1) << (b - 64)) - 1 : 0;
-    auto cut = [&](Limb a0, Limb a1, Limb a2, unsigned s) {
-        // x << 1 << (63 - s) is the x << (64 - s) that s = 0 would make undefined.
-        const unsigned t = 63 - s;
-        return Piece{((a0 >> s) | (a1 << 1 << t)) & low_mask,
-                     ((a1 >> s) | (a2 << 1 << t)) & high_mask};
-    };
-    // Piece i starts at bit `shift` of limb `limb`, both stepped along.
-    size_t i = 0, limb = 0;
-    unsigned shift = 0;
-    auto next = [&] {
-        shift += b;
-        limb += shift / 64;
-        shift %= 64;
-    };
-    for (; i < out.size() && limb + 2 < an; ++i, next())
-        out[i] = cut(a[limb], a[limb + 1], a[limb + 2], shift);
-    auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
-    for (; i < out.size(); ++i, next())
-        out[i] = cut(at(limb), at(limb + 1), at(limb + 2), shift);
+    std::vector<Piece> out(piece_count(an, b));
+    for_each_piece(a, an, b, [&](size_t i, Piece piece) { out[i] = piece; });
     return out;
 }
 

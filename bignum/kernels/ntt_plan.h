@@ -120,7 +120,38 @@ struct Plan {
 // allows: (an + bn) limbs cut into b-bit pieces, sum of pieces - 1 <= n.
 Plan make_plan(size_t an, size_t bn, unsigned usable_bits);
 
-// Coefficient i of a: bits [i b, i b + b), as a Piece (kernels/ntt.h).
+// The number of b-bit pieces of an an-limb number.
+inline size_t piece_count(size_t an, unsigned b) { return size_t((uint64_t(an) * 64 + b - 1) / b); }
+
+// Calls visit(i, piece) for each coefficient i of a, bits [i b, i b + b), as
+// a Piece (kernels/ntt.h): the two limbs from that bit on, masked. The limbs
+// past the end of a read as zero; away from the end no piece needs the test.
+template <class Visit> void for_each_piece(const Limb *a, size_t an, unsigned b, Visit visit) {
+    const size_t count = piece_count(an, b);
+    const Limb low_mask = b >= 64 ? ~Limb(0) : (Limb(1) << b) - 1;
+    const Limb high_mask = b >= 128 ? ~Limb(0) : b > 64 ? (Limb(1) << (b - 64)) - 1 : 0;
+    auto cut = [&](Limb a0, Limb a1, Limb a2, unsigned s) {
+        // x << 1 << (63 - s) is the x << (64 - s) that s = 0 would make undefined.
+        const unsigned t = 63 - s;
+        return Piece{((a0 >> s) | (a1 << 1 << t)) & low_mask,
+                     ((a1 >> s) | (a2 << 1 << t)) & high_mask};
+    };
+    // Piece i starts at bit `shift` of limb `limb`, both stepped along.
+    size_t i = 0, limb = 0;
+    unsigned shift = 0;
+    auto next = [&] {
+        shift += b;
+        limb += shift / 64;
+        shift %= 64;
+    };
+    for (; i < count && limb + 2 < an; ++i, next())
+        visit(i, cut(a[limb], a[limb + 1], a[limb + 2], shift));
+    auto at = [&](size_t k) { return k < an ? a[k] : Limb(0); };
+    for (; i < count; ++i, next())
+        visit(i, cut(at(limb), at(limb + 1), at(limb + 2), shift));
+}
+
+// The pieces of a, cut once for all the primes.
 std::vector<Piece> pieces(const Limb *a, size_t an, unsigned b);
 
 // The points for one prime: residues times R^-1 (a Montgomery reduction of
@@ -134,10 +165,10 @@ inline bool runs_vector(const PrimeSet &set, const Plan &plan) {
 }
 
 #ifdef KARVO_NTT_AVX2
-// r (rn limbs) = the product of the pieces (b null: of a with itself), with
-// transforms in double precision (mul_ntt_double.cpp); `count` coefficients.
+// r (rn limbs) = a b (b null: a^2), with transforms in double precision
+// (mul_ntt_double.cpp); `count` coefficients.
 void double_product(Limb *r, size_t rn, size_t count, const PrimeSet &set, const Plan &plan,
-                    const std::vector<Piece> &a, const std::vector<Piece> *b);
+                    const Limb *a, size_t an, const Limb *b, size_t bn);
 #endif
 
 } // namespace karvo::kernel::ntt

@@ -218,7 +218,7 @@ inline void sqr_8(Limb *r, const Limb *a) {
         KARVO_X86_SQR8_START(6)
         KARVO_X86_SQR8_FIRST(6, 7, h1)
         KARVO_X86_SQR8_END(6, h1)
-        // r[0] and r[15] were never written: both are zero here.
+        // r[0] and r[15] were never written: the diagonal takes them as zero.
         "xor %k[z], %k[z]\n\t"
         "xor %k[t0], %k[t0]\n\t"
         "mov 8(%[r]), %[t1]\n\t"

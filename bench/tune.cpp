@@ -73,6 +73,16 @@ Run mul_run(size_t n, std::mt19937_64 &rng) {
     };
 }
 
+// The shorter operand has n limbs; the longer makes the pair long enough for
+// the transform, and at least five times n, where Toom-4/2 no longer serves.
+Run unbalanced_mul_run(size_t n, std::mt19937_64 &rng) {
+    const size_t an = std::max(5 * n, 2 * k::default_tuning().ntt);
+    auto a = random_limbs(an, rng), b = random_limbs(n, rng);
+    return [a, b, r = std::vector<Limb>(an + n)](const Tuning &t) mutable {
+        k::mul(r.data(), a.data(), a.size(), b.data(), b.size(), t);
+    };
+}
+
 Run sqr_run(size_t n, std::mt19937_64 &rng) {
     auto a = random_limbs(n, rng);
     return [a, r = std::vector<Limb>(2 * n)](const Tuning &t) mutable {
@@ -160,6 +170,7 @@ std::vector<Crossover> crossovers() {
          at_least(5, &Tuning::karatsuba)},
         {"toom4", &Tuning::toom4, mul_run, {&Tuning::ntt}, at_least(13, &Tuning::toom3)},
         {"ntt", &Tuning::ntt, mul_run, {}, at_least(5, &Tuning::toom3)},
+        {"ntt_unbalanced", &Tuning::ntt_unbalanced, unbalanced_mul_run, {}, at_least(2)},
         {"sqr_karatsuba",
          &Tuning::sqr_karatsuba,
          sqr_run,
@@ -208,6 +219,7 @@ constexpr Named kFields[] = {
     {"hgcd", &Tuning::hgcd},
     {"div_newton", &Tuning::div_newton},
     {"inv_newton", &Tuning::inv_newton},
+    {"ntt_unbalanced", &Tuning::ntt_unbalanced},
 };
 
 double seconds_of(const Run &run, const Tuning &t, int calls) {

@@ -94,6 +94,9 @@ struct Tuning {
     size_t div_newton = 3000; // division: divide and conquer below, a Newton reciprocal above
                               // (limbs of both divisor and quotient)
     size_t inv_newton = 12;   // reciprocals: one division below, Newton's iteration above
+    // Unequal operands that reach 2 ntt limbs together take the transform, whose cost
+    // follows their sum, from this length of the shorter one; below it, pieces of it.
+    size_t ntt_unbalanced = 500;
 };
 
 // Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
@@ -111,7 +114,8 @@ inline constexpr Tuning kPortableTuning{.karatsuba = 27,
                                         .toom4 = 238,
                                         .sqr_toom4 = 336,
                                         .div_newton = 12000,
-                                        .inv_newton = 12};
+                                        .inv_newton = 12,
+                                        .ntt_unbalanced = 750};
 inline constexpr Tuning kAvx2Tuning{.karatsuba = 27,
                                     .toom3 = 84,
                                     .ntt = 375,
@@ -126,7 +130,8 @@ inline constexpr Tuning kAvx2Tuning{.karatsuba = 27,
                                     .toom4 = 283,
                                     .sqr_toom4 = 476,
                                     .div_newton = 990,
-                                    .inv_newton = 12};
+                                    .inv_newton = 12,
+                                    .ntt_unbalanced = 140};
 inline constexpr Tuning kAvx512Tuning{.karatsuba = 27,
                                       .toom3 = 84,
                                       .ntt = 375,
@@ -141,7 +146,8 @@ inline constexpr Tuning kAvx512Tuning{.karatsuba = 27,
                                       .toom4 = 475,
                                       .sqr_toom4 = 566,
                                       .div_newton = 990,
-                                      .inv_newton = 12};
+                                      .inv_newton = 12,
+                                      .ntt_unbalanced = 120};
 // The crossovers of the path that runs (kernels/isa.h).
 const Tuning &default_tuning();
 

@@ -1,6 +1,7 @@
-// Chooses the multiplication algorithm by size. Unequal operands go to
-// Toom-3/2 or Toom-4/2 when the longer is up to three times the shorter, and
-// are otherwise cut into pieces of the shorter one's length.
+// Chooses the multiplication algorithm by size. Unequal operands go to the
+// transform when they are long enough, else to Toom-3/2 or Toom-4/2 when the
+// longer is up to three times the shorter, and are otherwise cut into pieces
+// of the shorter one's length.
 #include <algorithm>
 #include <vector>
 
@@ -99,8 +100,9 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
         mul_basecase(r, a, an, b, bn);
         return;
     }
-    // The transform handles any shape at once; below it, balanced pieces.
-    if (bn >= t.ntt) {
+    // The transform handles any shape at once, at a cost that follows an + bn where
+    // pieces cost an / bn products of bn limbs; below it, balanced pieces.
+    if (bn >= t.ntt || (bn >= t.ntt_unbalanced && an + bn >= 2 * t.ntt)) {
         mul_ntt(r, a, an, b, bn);
         return;
     }

@@ -1,7 +1,7 @@
 // Chooses the multiplication algorithm by size. Unequal operands go to the
 // transform when they are long enough, else to Toom-3/2 or Toom-4/2 when the
 // longer is up to three times the shorter, and are otherwise cut into pieces
-// of the shorter one's length.
+// of twice (or, below Toom-4/2, once) the shorter one's length.
 #include <algorithm>
 #include <vector>
 
@@ -74,6 +74,13 @@ void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch) {
 
 namespace {
 
+// Whether Toom-3/2 or Toom-4/2 (a in that many pieces) can take an by bn: their
+// top pieces must not be empty.
+bool toom_fits(size_t an, size_t bn, size_t pieces) {
+    const size_t k = toom_unbalanced_piece(an, bn, pieces);
+    return an > (pieces - 1) * k && bn > k;
+}
+
 // Only the recursive algorithms take scratch.
 bool recursive(MulAlgorithm algorithm) {
     return algorithm != MulAlgorithm::basecase && algorithm != MulAlgorithm::ntt;
@@ -111,8 +118,7 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
     // Karatsuba's size, a balanced product and a short one cost less.
     if (an < 3 * bn && 8 * an >= 9 * bn && bn >= 2 * t.karatsuba) {
         const size_t pieces = 4 * an < 7 * bn ? 3 : 4;
-        const size_t k = toom_unbalanced_piece(an, bn, pieces);
-        if (an > (pieces - 1) * k && bn > k) {
+        if (toom_fits(an, bn, pieces)) {
             if (pieces == 3)
                 mul_toom32(r, a, an, b, bn, t);
             else
@@ -120,15 +126,25 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
             return;
         }
     }
+    // Otherwise pieces of twice the shorter length by Toom-4/2, which costs less
+    // than two balanced products, while they last; then a balanced piece and a
+    // short one.
+    const bool twice = bn >= 2 * t.karatsuba && toom_fits(2 * bn, bn, 4);
     std::fill(r, r + an + bn, 0);
-    std::vector<Limb> piece(2 * bn);
+    std::vector<Limb> piece(3 * bn);
     Scratch scratch(mul_scratch_size(bn));
-    for (size_t off = 0; off < an; off += bn) {
-        const size_t len = std::min(bn, an - off);
-        if (len == bn)
+    for (size_t off = 0, len = 0; off < an; off += len) {
+        const size_t left = an - off;
+        if (twice && left >= 2 * bn) {
+            len = 2 * bn;
+            mul_toom42(piece.data(), a + off, len, b, bn, t);
+        } else if (left >= bn) {
+            len = bn;
             mul_n(piece.data(), a + off, b, bn, t, scratch.data());
-        else
+        } else {
+            len = left;
             mul(piece.data(), b, bn, a + off, len, t);
+        }
         add(r + off, r + off, an + bn - off, piece.data(), len + bn);
     }
 }

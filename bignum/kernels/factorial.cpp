@@ -97,7 +97,13 @@ Nat odd_factorial(uint64_t n, const std::vector<uint32_t> &primes, const Tuning 
         return product(factors, 0, factors.size(), t);
     }
     const Nat half = odd_factorial(n / 2, primes, t);
-    return mul(sqr(half, t), odd_swing(n, primes, t), t);
+    const Nat swing = odd_swing(n, primes, t);
+    // Once half takes the transform, whose cost follows the sum of the lengths, half
+    // times (half times swing) costs less than the square and then a product of very
+    // unequal lengths.
+    if (half.size() >= t.ntt)
+        return mul(half, mul(half, swing, t), t);
+    return mul(sqr(half, t), swing, t);
 }
 
 } // namespace

@@ -144,6 +144,12 @@ Run sqrt_run(size_t n, std::mt19937_64 &rng) {
     return [a](const Tuning &t) { (void)k::root(a, 2, t); };
 }
 
+// The cube root of 3n + 1 limbs, whose root has a little more than n limbs.
+Run cbrt_run(size_t n, std::mt19937_64 &rng) {
+    auto a = random_limbs(3 * n + 1, rng);
+    return [a](const Tuning &t) { (void)k::root(a, 3, t); };
+}
+
 struct Crossover {
     const char *name;
     Field field;
@@ -194,6 +200,7 @@ std::vector<Crossover> crossovers() {
         {"radix_in_dc", &Tuning::radix_in_dc, from_text_run, {}, at_least(2)},
         {"hgcd", &Tuning::hgcd, gcd_run, {}, at_least(2)},
         {"sqrt_newton", &Tuning::sqrt_newton, sqrt_run, {}, at_least(2)},
+        {"cbrt_newton", &Tuning::cbrt_newton, cbrt_run, {}, at_least(2)},
     };
 }
 
@@ -216,6 +223,7 @@ constexpr Named kFields[] = {
     {"radix_in_dc", &Tuning::radix_in_dc},
     {"root_newton", &Tuning::root_newton},
     {"sqrt_newton", &Tuning::sqrt_newton},
+    {"cbrt_newton", &Tuning::cbrt_newton},
     {"hgcd", &Tuning::hgcd},
     {"div_newton", &Tuning::div_newton},
     {"inv_newton", &Tuning::inv_newton},

@@ -1,9 +1,9 @@
 // Integer roots by Newton's iteration x' = ((n-1) x + a / x^(n-1)) / n from
 // above, started from the root of a with its low half of the root's bits cut
 // off (computed the same way), so that two or three full-size steps finish it.
-// Square roots use Karatsuba's square root (sqrt_karatsuba.cpp) instead. Both
-// serve roots up to the crossovers in Tuning; larger ones go to
-// root_newton.cpp.
+// Square roots use Karatsuba's square root (sqrt_karatsuba.cpp) instead, cube
+// roots its counterpart (cbrt_karatsuba.cpp). All serve roots up to the
+// crossovers in Tuning; larger ones go to root_newton.cpp.
 #include <algorithm>
 #include <cmath>
 
@@ -74,13 +74,15 @@ Nat root(View a, uint64_t n, const Tuning &t) {
     if (n >= bits)
         return {1};
     const uint64_t root_bits = (bits + n - 1) / n;
-    if (root_bits > 64 && n < (1u << 20) &&
-        root_bits > kLimbBits * (n == 2 ? t.sqrt_newton : t.root_newton))
+    const size_t newton = n == 2 ? t.sqrt_newton : n == 3 ? t.cbrt_newton : t.root_newton;
+    if (root_bits > 64 && n < (1u << 20) && root_bits > kLimbBits * newton)
         return root_newton(a, n, t);
     if (n == 2)
         return sqrt_karatsuba(a, t);
     if (root_bits <= 64)
         return short_root(a, n, root_bits, t);
+    if (n == 3)
+        return cbrt_karatsuba(a, t);
     // floor(a^(1/n)) <= x0 = c 2^s with c = floor((a >> n s)^(1/n)) + 1. With s
     // a few bits short of half the root, one Newton step from x0 lands at the
     // root or just above it. As x0 ends in s zero bits, x0^(n-1) is a power of

@@ -10,5 +10,7 @@ namespace karvo::kernel {
 Nat root_newton(View a, uint64_t n, const Tuning &t);
 // floor(sqrt(a)) by Karatsuba's square root, for any a.
 Nat sqrt_karatsuba(View a, const Tuning &t);
+// floor(a^(1/3)) by Karatsuba's square root carried over to cubes, for any a.
+Nat cbrt_karatsuba(View a, const Tuning &t);
 
 } // namespace karvo::kernel

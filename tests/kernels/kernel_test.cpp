@@ -47,10 +47,12 @@ Tuning with_toom4(Tuning t, size_t toom4, size_t sqr_toom4) {
 }
 
 // Division by a Newton reciprocal from div_newton limbs of divisor and quotient, reciprocals
-// by Newton's iteration from inv_newton limbs.
+// by Newton's iteration from inv_newton limbs, and cube roots by Newton's iteration from two
+// limbs of root.
 Tuning with_newton(Tuning t, size_t div_newton, size_t inv_newton) {
     t.div_newton = div_newton;
     t.inv_newton = inv_newton;
+    t.cbrt_newton = 2;
     return t;
 }
 
@@ -751,9 +753,9 @@ TEST(Kernel, PowerRootFactorialGcdAndModularPowerMatchGmp) {
 TEST(Kernel, RootsMatchGmpOnEveryPath) {
     Random rnd(kSeed);
     Tuning newton = default_tuning(), recursive = default_tuning(), crossover = default_tuning();
-    newton.root_newton = newton.sqrt_newton = 0;
-    recursive.root_newton = recursive.sqrt_newton = kNever;
-    crossover.root_newton = crossover.sqrt_newton = 3;
+    newton.root_newton = newton.sqrt_newton = newton.cbrt_newton = 0;
+    recursive.root_newton = recursive.sqrt_newton = recursive.cbrt_newton = kNever;
+    crossover.root_newton = crossover.sqrt_newton = crossover.cbrt_newton = 3;
     for (const Tuning &tuning : {newton, recursive, crossover}) {
         auto check = [&](const Nat &a, uint64_t degree) {
             Mpz expected, ma(a);
@@ -845,6 +847,44 @@ TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
             const Nat ones_squared = sqr(Nat((n + 1) / 2, ~Limb(0)));
             for (const Nat &b : {ones, add(ones_squared, Nat{1}), sub(ones_squared, Nat{1}), power,
                                  sub(power, Nat{1}), shift_left(power, 1)})
+                check(b);
+        }
+    }
+}
+
+// Karatsuba's cube root at every bit length up to 800 and at longer ones, on the paths of
+// multiplication and division. Cubes and their neighbours bring the corrections of the root
+// and, at the top, the roots whose guard bits lie next to a whole unit; all ones and
+// (2^m - 1)^3 +- 1 the largest quotients; 8^m and 8^m - 1 the longest runs.
+TEST(Kernel, CubeRootsMatchGmpAtEveryBitLength) {
+    Random rnd(kSeed);
+    std::vector<uint64_t> lengths;
+    for (uint64_t bits = 1; bits <= 800; ++bits)
+        lengths.push_back(bits);
+    for (uint64_t bits : {2000, 4095, 4096, 4097, 9000, 12800})
+        lengths.push_back(bits);
+    for (const Path &path : kPaths) {
+        if (!path.composite)
+            continue;
+        Tuning tuning = path.tuning;
+        tuning.cbrt_newton = kNever;
+        SCOPED_TRACE(path.name);
+        auto check = [&](const Nat &a) {
+            Mpz expected, ma(a);
+            mpz_root(expected, ma, 3);
+            ASSERT_EQ(root(a, 3, tuning), expected.nat()) << bit_length(a);
+        };
+        for (uint64_t bits : lengths) {
+            const Nat a = rnd.bits(bits, bits % 2 == 0);
+            check(a);
+            const Nat r = root(a, 3, tuning), cube = pow(r, 3);
+            for (const Nat &b : {cube, sub(cube, Nat{1}), add(cube, Nat{1})})
+                check(b);
+            const uint64_t m = (bits + 2) / 3;
+            const Nat ones_cubed = pow(sub(shift_left(Nat{1}, m), Nat{1}), 3);
+            const Nat power = shift_left(Nat{1}, 3 * m);
+            for (const Nat &b : {Nat(size_t((bits + 63) / 64), ~Limb(0)), sub(ones_cubed, Nat{1}),
+                                 add(ones_cubed, Nat{1}), power, sub(power, Nat{1})})
                 check(b);
         }
     }

@@ -9,13 +9,15 @@
 // about one division of two thirds of its size and a few products of half.
 //
 // At the top the remainder is not needed: the root of a 2^96 is taken, whose
-// low 32 bits are dropped, and q alone from a division cut to the bits it
+// low 32 bits are dropped, and q alone from a division cut to the limbs it
 // needs. Unless those 32 bits lie within a few units of a multiple of 2^32,
 // an error of a unit or two in q cannot reach the bits kept; otherwise (exact
 // cubes among them) one cube decides.
 #include <algorithm>
 #include <cmath>
 
+#include "kernels/arith.h"
+#include "kernels/div.h"
 #include "kernels/nat.h"
 #include "kernels/root.h"
 
@@ -48,30 +50,122 @@ struct RootRem {
     Nat s, r, s2; // the root, a - s^3 and s^2
 };
 
-// A root of at most 32 bits, from a double to within one and then exact.
+// A root of at most 64 bits (a below 2^192). The x87 extended double keeps 64
+// bits, so its cube root is within a few units; exact cubes of three limbs
+// settle it.
 RootRem cbrt_rem_small(View a) {
     using U128 = unsigned __int128;
-    const U128 x = a.empty() ? 0 : a.size() == 1 ? a[0] : (U128(a[1]) << kLimbBits) | a[0];
-    auto cube = [](uint64_t s) { return U128(s) * s * s; };
-    uint64_t s = uint64_t(std::llround(std::cbrt(double(x))));
-    while (s > 0 && cube(s) > x)
-        --s;
-    while (cube(s + 1) <= x)
-        ++s;
-    auto nat = [](U128 v) {
-        Nat r{Limb(v), Limb(v >> kLimbBits)};
-        normalize(r);
-        return r;
+    Limb x[3] = {0, 0, 0};
+    std::copy(a.begin(), a.end(), x);
+    // s^3 as three limbs, for s < 2^64.
+    auto cube = [](Limb s, Limb *c) {
+        const U128 square = U128(s) * s;
+        const U128 low = U128(Limb(square)) * s;
+        const U128 high = U128(Limb(square >> kLimbBits)) * s + (low >> kLimbBits);
+        c[0] = Limb(low);
+        c[1] = Limb(high);
+        c[2] = Limb(high >> kLimbBits);
     };
-    return {nat(s), nat(x - cube(s)), nat(U128(s) * s)};
+    auto above = [&](Limb s) { // s^3 > a
+        Limb c[3];
+        cube(s, c);
+        return cmp_n(c, x, 3) > 0;
+    };
+    const long double value =
+        (static_cast<long double>(x[2]) * 0x1p64L + static_cast<long double>(x[1])) * 0x1p64L +
+        static_cast<long double>(x[0]);
+    const long double estimate = std::cbrt(value);
+    Limb s = estimate >= 0x1p64L ? ~Limb(0) : Limb(estimate);
+    while (s > 0 && above(s))
+        --s;
+    while (s != ~Limb(0) && !above(s + 1))
+        ++s;
+    Limb c[3], r[3];
+    cube(s, c);
+    sub_n(r, x, c, 3);
+    const U128 square = U128(s) * s;
+    Nat root{s}, rem(r, r + 3), sq{Limb(square), Limb(square >> kLimbBits)};
+    normalize(root);
+    normalize(rem);
+    normalize(sq);
+    return {root, rem, sq};
 }
 
-RootRem cbrt_rem(View a, const Tuning &t) {
-    a = trimmed(a);
-    const uint64_t root_bits = (bit_length(a) + 2) / 3;
-    if (root_bits <= 32)
-        return cbrt_rem_small(a);
-    const uint64_t k = split_bits(root_bits);
+// x holds s = s' b + q one too large, whose remainder falls `deficit` short of
+// zero: s^3 - (s - 1)^3 = 3 s^2 - 3 s + 1, and (s - 1)^2 = s^2 - 2 s + 1.
+RootRem one_below(RootRem x, const Nat &deficit) {
+    x.r = sub(add(sub(times(x.s2, 3), times(x.s, 3)), Nat{1}), deficit);
+    x.s2 = add(sub(x.s2, times(x.s, 2)), Nat{1});
+    x.s = sub(x.s, Nat{1});
+    return x;
+}
+
+// x + y B^j into a fresh number of `size` limbs, which holds it; y may be empty.
+Nat placed(View x, View y, size_t j, size_t size) {
+    Nat r(size, 0);
+    std::copy(x.begin(), x.end(), r.begin());
+    if (!y.empty())
+        add(r.data() + j, r.data() + j, size - j, y.data(), y.size());
+    return r;
+}
+
+// floor(num / den), or zero when num < den.
+Nat quotient(View num, View den, const Tuning &t) {
+    Nat q;
+    divrem(num, den, &q, nullptr, t);
+    return q;
+}
+
+RootRem cbrt_rem(View a, const Tuning &t);
+
+// One step at a split of k whole limbs: every piece of a is a span of it, and
+// each sum is written once into a number of its final size.
+RootRem cbrt_rem_limbs(View a, size_t k, const Tuning &t) {
+    const RootRem high = cbrt_rem(a.subspan(3 * k), t);
+    const View s1 = high.s, s2 = high.s2;
+    // (r' b + a2) / 3 s'^2, with b = B^k.
+    Nat num = placed(trimmed(a.subspan(2 * k, k)), high.r, k, k + high.r.size() + 1);
+    Nat den(s2.size() + 1);
+    den.back() = mul_1(den.data(), s2.data(), s2.size(), 3);
+    normalize(num);
+    normalize(den);
+    Nat q, u;
+    if (compare(num, den) < 0) {
+        u = std::move(num);
+    } else {
+        q.resize(num.size() - den.size() + 1);
+        u.resize(den.size());
+        divrem(q.data(), u.data(), num.data(), num.size(), den.data(), den.size(), t);
+        normalize(q);
+        normalize(u);
+    }
+    const Nat q2 = sqr(q, t), s_q = mul(s1, q, t);
+    RootRem x;
+    x.s = placed(q, s1, k, k + s1.size() + 2);
+    x.s2 = placed(q2, s2, 2 * k, 2 * k + s2.size() + 2);
+    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q.data(), s_q.size());
+    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q.data(), s_q.size());
+    normalize(x.s);
+    normalize(x.s2);
+    // The remainder: u b^2 + (a mod b^2) - q^2 (3 s' b + q).
+    Nat m(k + s1.size() + 1, 0);
+    m.back() = mul_1(m.data() + k, s1.data(), s1.size(), 3);
+    add(m.data(), m.data(), m.size(), q.data(), q.size());
+    normalize(m);
+    const Nat minus = mul(q2, m, t);
+    Nat plus = placed(trimmed(a.first(2 * k)), u, 2 * k, 2 * k + u.size() + 1);
+    normalize(plus);
+    if (compare(plus, minus) >= 0) {
+        sub(plus.data(), plus.data(), plus.size(), minus.data(), minus.size());
+        normalize(plus);
+        x.r = std::move(plus);
+        return x;
+    }
+    return one_below(std::move(x), sub(minus, plus));
+}
+
+// The same at a split of k bits, for roots too short for whole limbs.
+RootRem cbrt_rem_bits(View a, uint64_t k, const Tuning &t) {
     const RootRem high = cbrt_rem(shift_right(a, 3 * k), t);
     Nat q, u;
     divrem(add(shift_left(high.r, k), piece(a, 2, k)), times(high.s2, 3), &q, &u, t);
@@ -80,20 +174,25 @@ RootRem cbrt_rem(View a, const Tuning &t) {
     RootRem x;
     x.s = add(shift_left(high.s, k), q);
     x.s2 = add(add(shift_left(high.s2, 2 * k), shift_left(times(s_q, 2), k)), q2);
-    // The remainder as the difference of these two.
-    const Nat plus = add(shift_left(add(shift_left(u, k), piece(a, 1, k)), k), low_bits(a, k));
+    const Nat plus = add(shift_left(u, 2 * k), low_bits(a, 2 * k));
     // 3 s' q^2 b + q^3 = q^2 (3 s' b + q), one product of about the root's size.
     const Nat minus = mul(q2, add(shift_left(times(high.s, 3), k), q), t);
     if (compare(plus, minus) >= 0) {
         x.r = sub(plus, minus);
         return x;
     }
-    // One too far: s^3 - (s - 1)^3 = 3 s^2 - 3 s + 1, and (s - 1)^2 = s^2 - 2 s + 1.
-    const Nat step = add(sub(times(x.s2, 3), times(x.s, 3)), Nat{1});
-    x.r = sub(step, sub(minus, plus));
-    x.s2 = add(sub(x.s2, times(x.s, 2)), Nat{1});
-    x.s = sub(x.s, Nat{1});
-    return x;
+    return one_below(std::move(x), sub(minus, plus));
+}
+
+RootRem cbrt_rem(View a, const Tuning &t) {
+    a = trimmed(a);
+    const uint64_t root_bits = (bit_length(a) + 2) / 3;
+    if (root_bits <= 64)
+        return cbrt_rem_small(a);
+    const uint64_t k = split_bits(root_bits);
+    if (k >= kLimbBits)
+        return cbrt_rem_limbs(a, size_t(k / kLimbBits), t);
+    return cbrt_rem_bits(a, k, t);
 }
 
 } // namespace
@@ -102,21 +201,29 @@ Nat cbrt_karatsuba(View a, const Tuning &t) {
     a = trimmed(a);
     const uint64_t root_bits = (bit_length(a) + 2) / 3;
     if (root_bits <= 64)
-        return root(a, 3, t);
+        return cbrt_rem_small(a).s;
     const Nat x = shift_left(a, 3 * kGuard);
     const uint64_t k = split_bits(root_bits + kGuard);
-    const RootRem high = cbrt_rem(shift_right(x, 3 * k), t);
-    // q to within one: the divisor cut to k + 8 bits and the dividend by as many.
-    Nat num = add(shift_left(high.r, k), piece(x, 2, k)), den = times(high.s2, 3);
-    const uint64_t den_bits = bit_length(den);
-    if (den_bits > k + 8) {
-        num = shift_right(num, den_bits - k - 8);
-        den = shift_right(den, den_bits - k - 8);
+    // s' b + q, with q from (r' b + a2) / 3 s'^2 to within one: both cut to the
+    // divisor's top limbs, enough for a quotient of k + 1 bits.
+    Nat s;
+    if (k >= kLimbBits) {
+        const size_t kl = size_t(k / kLimbBits);
+        const RootRem high = cbrt_rem(View(x).subspan(3 * kl), t);
+        Nat num = placed(trimmed(View(x).subspan(2 * kl, kl)), high.r, kl, kl + high.r.size() + 1);
+        normalize(num);
+        const Nat den = times(high.s2, 3);
+        const size_t cut = den.size() > kl + 2 ? den.size() - kl - 2 : 0;
+        const Nat q = num.size() > cut ? quotient(View(num).subspan(cut), View(den).subspan(cut), t)
+                                       : Nat{}; // num < B^cut <= den
+        s = placed(q, high.s, kl, kl + high.s.size() + 2);
+        normalize(s);
+    } else {
+        const RootRem high = cbrt_rem(shift_right(x, 3 * k), t);
+        s = add(shift_left(high.s, k),
+                quotient(add(shift_left(high.r, k), piece(x, 2, k)), times(high.s2, 3), t));
     }
-    Nat q;
-    divrem(num, den, &q, nullptr, t);
-    const Nat s = add(shift_left(high.s, k), q);
-    const Limb low = s.empty() ? 0 : s[0] & ((Limb(1) << kGuard) - 1);
+    const Limb low = s[0] & ((Limb(1) << kGuard) - 1);
     const Nat floor_root = shift_right(s, kGuard);
     if (low >= 4 && low <= (Limb(1) << kGuard) - 4)
         return floor_root;

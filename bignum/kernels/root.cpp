@@ -79,10 +79,10 @@ Nat root(View a, uint64_t n, const Tuning &t) {
         return root_newton(a, n, t);
     if (n == 2)
         return sqrt_karatsuba(a, t);
-    if (root_bits <= 64)
-        return short_root(a, n, root_bits, t);
     if (n == 3)
         return cbrt_karatsuba(a, t);
+    if (root_bits <= 64)
+        return short_root(a, n, root_bits, t);
     // floor(a^(1/n)) <= x0 = c 2^s with c = floor((a >> n s)^(1/n)) + 1. With s
     // a few bits short of half the root, one Newton step from x0 lands at the
     // root or just above it. As x0 ends in s zero bits, x0^(n-1) is a power of

@@ -3,7 +3,7 @@
 // of a' with remainder r' = a' - s'^3 gives the high bits of the root, and one
 // division (r' b + a2) / 3 s'^2 the low ones, q:
 //   a - (s' b + q)^3 = (u b + a1) b + a0 - 3 s' q^2 b - q^3,
-// u being that division's remainder. When s' >= 4b, q is the root's low part or
+// u being that division's remainder. When s' >= 2b, q is the root's low part or
 // one above it, so at most one correction follows. Only a' recurses, and the
 // square of the root is kept along for the next division, so a cube root costs
 // about one division of two thirds of its size and a few products of half.
@@ -18,6 +18,7 @@
 
 #include "kernels/arith.h"
 #include "kernels/div.h"
+#include "kernels/mul.h"
 #include "kernels/nat.h"
 #include "kernels/root.h"
 
@@ -42,9 +43,10 @@ Nat piece(View a, uint64_t i, uint64_t k) { return low_bits(shift_right(a, i * k
 
 Nat times(View a, uint64_t m) { return mul(a, from_u64(m)); }
 
-// The split for a root of `root_bits` bits: s' keeps at least k + 3 bits, so
-// that s' >= 4b.
-uint64_t split_bits(uint64_t root_bits) { return (root_bits - 3) / 2; }
+// The split for a root of `root_bits` bits: s' keeps at least k + 2 bits, so
+// that s' >= 2b. With t the root's low part, 3 s'^2 (q - t - 1) b^2 is below
+// 3 s' (t + 1)^2 b + (t + 1)^3, so q - t - 1 < b / s' + b / 3s'^2 < 1.
+uint64_t split_bits(uint64_t root_bits) { return (root_bits - 2) / 2; }
 
 struct RootRem {
     Nat s, r, s2; // the root, a - s^3 and s^2
@@ -118,50 +120,80 @@ Nat quotient(View num, View den, const Tuning &t) {
 
 RootRem cbrt_rem(View a, const Tuning &t);
 
+// r = a b, either longer, either empty; returns the product's length without
+// top zero limbs. r has an + bn limbs.
+size_t product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t) {
+    if (an == 0 || bn == 0)
+        return 0;
+    if (an < bn) {
+        std::swap(a, b);
+        std::swap(an, bn);
+    }
+    if (a == b && an == bn)
+        sqr(r, a, an, t);
+    else
+        mul(r, a, an, b, bn, t);
+    return normalized_size(r, an + bn);
+}
+
+// x + y B^j into r, which is zero and long enough; returns the length of the sum.
+size_t place(Limb *r, size_t rn, View x, View y, size_t j) {
+    std::copy(x.begin(), x.end(), r);
+    if (!y.empty())
+        add(r + j, r + j, rn - j, y.data(), y.size());
+    return normalized_size(r, rn);
+}
+
 // One step at a split of k whole limbs: every piece of a is a span of it, and
-// each sum is written once into a number of its final size.
+// the step's numbers share one block, each written once at its final size.
 RootRem cbrt_rem_limbs(View a, size_t k, const Tuning &t) {
     const RootRem high = cbrt_rem(a.subspan(3 * k), t);
     const View s1 = high.s, s2 = high.s2;
-    // (r' b + a2) / 3 s'^2, with b = B^k.
-    Nat num = placed(trimmed(a.subspan(2 * k, k)), high.r, k, k + high.r.size() + 1);
-    Nat den(s2.size() + 1);
-    den.back() = mul_1(den.data(), s2.data(), s2.size(), 3);
-    normalize(num);
-    normalize(den);
-    Nat q, u;
-    if (compare(num, den) < 0) {
-        u = std::move(num);
+    // Bounds: q is at most b = B^k, so it has at most k + 1 limbs, though the
+    // division writes as many as the lengths allow.
+    const size_t num_max = k + high.r.size() + 1, den_max = s2.size() + 1, q_max = k + 1;
+    const size_t m_max = k + s1.size() + 1;
+    Nat block(2 * num_max + 2 * den_max + 2 * q_max + s1.size() + q_max + m_max + 2 * q_max +
+              m_max);
+    Limb *num = block.data(), *den = num + num_max, *q = den + den_max, *u = q + num_max,
+         *q2 = u + den_max, *s_q = q2 + 2 * q_max, *m = s_q + s1.size() + q_max, *minus = m + m_max;
+    // (r' b + a2) / 3 s'^2.
+    const size_t num_n = place(num, num_max, trimmed(a.subspan(2 * k, k)), high.r, k);
+    den[den_max - 1] = mul_1(den, s2.data(), s2.size(), 3);
+    const size_t den_n = normalized_size(den, den_max);
+    size_t q_n = 0, u_n = num_n;
+    if (cmp(num, num_n, den, den_n) < 0) {
+        std::copy(num, num + num_n, u);
     } else {
-        q.resize(num.size() - den.size() + 1);
-        u.resize(den.size());
-        divrem(q.data(), u.data(), num.data(), num.size(), den.data(), den.size(), t);
-        normalize(q);
-        normalize(u);
+        divrem(q, u, num, num_n, den, den_n, t);
+        q_n = normalized_size(q, num_n - den_n + 1);
+        u_n = normalized_size(u, den_n);
     }
-    const Nat q2 = sqr(q, t), s_q = mul(s1, q, t);
+    const size_t q2_n = product(q2, q, q_n, q, q_n, t);
+    const size_t s_q_n = product(s_q, s1.data(), s1.size(), q, q_n, t);
+    const View qv(q, q_n), q2v(q2, q2_n), s_qv(s_q, s_q_n);
     RootRem x;
-    x.s = placed(q, s1, k, k + s1.size() + 2);
-    x.s2 = placed(q2, s2, 2 * k, 2 * k + s2.size() + 2);
-    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q.data(), s_q.size());
-    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q.data(), s_q.size());
-    normalize(x.s);
+    x.s.resize(k + s1.size() + 2);
+    x.s.resize(place(x.s.data(), x.s.size(), qv, s1, k));
+    x.s2.resize(2 * k + s2.size() + 2);
+    place(x.s2.data(), x.s2.size(), q2v, s2, 2 * k);
+    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q, s_q_n);
+    add(x.s2.data() + k, x.s2.data() + k, x.s2.size() - k, s_q, s_q_n);
     normalize(x.s2);
     // The remainder: u b^2 + (a mod b^2) - q^2 (3 s' b + q).
-    Nat m(k + s1.size() + 1, 0);
-    m.back() = mul_1(m.data() + k, s1.data(), s1.size(), 3);
-    add(m.data(), m.data(), m.size(), q.data(), q.size());
-    normalize(m);
-    const Nat minus = mul(q2, m, t);
-    Nat plus = placed(trimmed(a.first(2 * k)), u, 2 * k, 2 * k + u.size() + 1);
-    normalize(plus);
-    if (compare(plus, minus) >= 0) {
-        sub(plus.data(), plus.data(), plus.size(), minus.data(), minus.size());
+    m[m_max - 1] = mul_1(m + k, s1.data(), s1.size(), 3);
+    const size_t m_n = place(m, m_max, {}, qv, 0);
+    const size_t minus_n = product(minus, q2, q2_n, m, m_n, t);
+    Nat plus(2 * k + u_n + 1);
+    plus.resize(place(plus.data(), plus.size(), trimmed(a.first(2 * k)), View(u, u_n), 2 * k));
+    const View minus_v(minus, minus_n);
+    if (compare(plus, minus_v) >= 0) {
+        sub(plus.data(), plus.data(), plus.size(), minus, minus_n);
         normalize(plus);
         x.r = std::move(plus);
         return x;
     }
-    return one_below(std::move(x), sub(minus, plus));
+    return one_below(std::move(x), sub(minus_v, plus));
 }
 
 // The same at a split of k bits, for roots too short for whole limbs.

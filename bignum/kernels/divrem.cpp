@@ -14,8 +14,10 @@ namespace karvo::kernel {
 
 namespace {
 
-// The building block for 2k limbs by k, by size.
+// The building block for 2k limbs by k >= 2, by size.
 Limb divide_top(Limb *q, Limb *u, const Limb *d, size_t k, const Tuning &t) {
+    if (k < t.div_dc || k < 4)
+        return div_basecase(q, u, 2 * k, d, k);
     return k >= std::max<size_t>(t.div_newton, 2) ? div_mu(q, u, 2 * k, d, k, t)
                                                   : div_dc_n(q, u, d, k, t);
 }
@@ -60,7 +62,9 @@ Limb div_qr(Limb *q, Limb *u, size_t nn, const Limb *d, size_t dn, const Tuning 
     size_t j = qn - k;
     if (k == dn)
         div_dc_n(q + j, u + j, d, dn, t);
-    else if (k < t.div_dc || k < 4)
+    else if (k < 2 || ((k < t.div_dc || k < 4) && dn - k < t.karatsuba))
+        // A short top block under a divisor too short for a faster product of
+        // the quotient by its low limbs than schoolbook's rows.
         div_basecase(q + j, u + j, dn + k, d, dn);
     else
         divide_partial(q + j, u + j, d, dn, k, t);

@@ -305,7 +305,10 @@ TEST(Kernel, DivideOnEveryPathMatchesGmp) {
             mpz_mul_2exp(edge, edge, 64 * 3);
             mpz_sub_ui(edge, edge, 1);
             std::vector<std::pair<Nat, Nat>> cases = {{edge.nat(), hard}};
-            for (size_t extra : {size_t(0), size_t(1), bn / 2 + 1, bn, 2 * bn + 3})
+            // Quotients of two and three limbs take a short top block and a product by
+            // the rest of the divisor.
+            for (size_t extra :
+                 {size_t(0), size_t(1), size_t(2), size_t(3), bn / 2 + 1, bn, 2 * bn + 3})
                 cases.emplace_back(rnd.number(bn + extra), rnd.number(bn));
             for (const auto &[a, b] : cases) {
                 Nat q, r;

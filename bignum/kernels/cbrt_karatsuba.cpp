@@ -9,11 +9,12 @@
 // about one division of two thirds of its size and a few products of half.
 //
 // At the top the remainder is not needed: the root of a 2^96 is taken, whose
-// low 32 bits are dropped, and q alone from a division cut to the limbs it
-// needs. Unless those 32 bits lie within a few units of a multiple of 2^32,
-// an error of a unit or two in q cannot reach the bits kept; otherwise (exact
-// cubes among them) one cube decides.
+// low 32 bits are dropped, and q alone, by a division that may leave it some
+// dozens of units too large but never too small. Unless the 32 bits lie that
+// close above a multiple of 2^32, the error cannot reach the bits kept;
+// otherwise (exact cubes among them) one cube decides.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "kernels/arith.h"
@@ -27,6 +28,7 @@ namespace karvo::kernel {
 namespace {
 
 constexpr uint64_t kGuard = 32; // extra bits of the root at the top
+constexpr Limb kSlack = kApproxQuotientError + 2;
 
 // a mod 2^bits.
 Nat low_bits(View a, uint64_t bits) {
@@ -111,10 +113,23 @@ Nat placed(View x, View y, size_t j, size_t size) {
     return r;
 }
 
-// floor(num / den), or zero when num < den.
-Nat quotient(View num, View den, const Tuning &t) {
+// floor(num / den) or up to kApproxQuotientError above it, from a division
+// that skips the products which would correct it.
+Nat quotient_or_above(View num, View den, const Tuning &t) {
+    num = trimmed(num);
+    den = trimmed(den);
     Nat q;
-    divrem(num, den, &q, nullptr, t);
+    if (compare(num, den) < 0)
+        return q;
+    const unsigned shift = unsigned(std::countl_zero(den.back()));
+    Nat u = shift_left(num, shift), d = shift_left(den, shift);
+    if (d.size() < 2 || u.size() - d.size() > d.size()) {
+        divrem(u, d, &q, nullptr, t);
+        return q;
+    }
+    q.resize(u.size() - d.size() + 1);
+    div_appr(q.data(), u.data(), u.size(), d.data(), d.size(), t);
+    normalize(q);
     return q;
 }
 
@@ -236,34 +251,31 @@ Nat cbrt_karatsuba(View a, const Tuning &t) {
         return cbrt_rem_small(a).s;
     const Nat x = shift_left(a, 3 * kGuard);
     const uint64_t k = split_bits(root_bits + kGuard);
-    // s' b + q, with q from (r' b + a2) / 3 s'^2 to within one: both cut to the
-    // divisor's top limbs, enough for a quotient of k + 1 bits.
+    // s' b + q, with q from (r' b + a2) / 3 s'^2 by an approximate division.
     Nat s;
     if (k >= kLimbBits) {
         const size_t kl = size_t(k / kLimbBits);
         const RootRem high = cbrt_rem(View(x).subspan(3 * kl), t);
-        Nat num = placed(trimmed(View(x).subspan(2 * kl, kl)), high.r, kl, kl + high.r.size() + 1);
-        normalize(num);
-        const Nat den = times(high.s2, 3);
-        const size_t cut = den.size() > kl + 2 ? den.size() - kl - 2 : 0;
-        const Nat q = num.size() > cut ? quotient(View(num).subspan(cut), View(den).subspan(cut), t)
-                                       : Nat{}; // num < B^cut <= den
-        s = placed(q, high.s, kl, kl + high.s.size() + 2);
+        const Nat num =
+            placed(trimmed(View(x).subspan(2 * kl, kl)), high.r, kl, kl + high.r.size() + 1);
+        s = placed(quotient_or_above(num, times(high.s2, 3), t), high.s, kl,
+                   kl + high.s.size() + 2);
         normalize(s);
     } else {
         const RootRem high = cbrt_rem(shift_right(x, 3 * k), t);
-        s = add(shift_left(high.s, k),
-                quotient(add(shift_left(high.r, k), piece(x, 2, k)), times(high.s2, 3), t));
+        s = add(shift_left(high.s, k), quotient_or_above(add(shift_left(high.r, k), piece(x, 2, k)),
+                                                         times(high.s2, 3), t));
     }
+    // s is at most kSlack above the root of x: q is the low part or one above
+    // it, and the division may add kApproxQuotientError.
     const Limb low = s[0] & ((Limb(1) << kGuard) - 1);
     const Nat floor_root = shift_right(s, kGuard);
-    if (low >= 4 && low <= (Limb(1) << kGuard) - 4)
+    if (low >= kSlack)
         return floor_root;
-    // Near a unit: the root is floor_root, one above it or one below.
-    Nat c = low < 4 ? floor_root : add(floor_root, Nat{1});
-    if (compare(mul(sqr(c, t), c, t), a) > 0)
-        c = sub(c, Nat{1});
-    return c;
+    // Near a unit: the root is floor_root or one below.
+    if (compare(pow(floor_root, 3, t), a) <= 0)
+        return floor_root;
+    return sub(floor_root, Nat{1});
 }
 
 } // namespace karvo::kernel

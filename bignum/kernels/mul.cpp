@@ -114,11 +114,12 @@ void mul(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuni
         return;
     }
     // Toom-3/2 up to a ratio of 7/4, Toom-4/2 below 3, when their top pieces
-    // are not empty. Nearer to balance, and when the pieces would fall below
-    // Karatsuba's size, a balanced product and a short one cost less.
-    if (an < 3 * bn && 8 * an >= 9 * bn && bn >= 2 * t.karatsuba) {
+    // are not empty. Nearer to balance, and when the shorter operand is below
+    // Karatsuba's size (twice that for Toom-4/2, whose pieces are its halves),
+    // a balanced product and a short one cost less.
+    if (an < 3 * bn && 8 * an >= 9 * bn && bn >= t.karatsuba) {
         const size_t pieces = 4 * an < 7 * bn ? 3 : 4;
-        if (toom_fits(an, bn, pieces)) {
+        if ((pieces == 3 || bn >= 2 * t.karatsuba) && toom_fits(an, bn, pieces)) {
             if (pieces == 3)
                 mul_toom32(r, a, an, b, bn, t);
             else

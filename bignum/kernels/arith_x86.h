@@ -237,7 +237,39 @@ inline void sqr_8(Limb *r, const Limb *a) {
         : [a] "r"(a), [r] "r"(r)
         : "rdx", "cc", "memory");
 }
+
+// r = a b for eight limbs each, unrolled as sqr_8 is: eight full rows, one
+// per limb of b, with the same steps.
+#define KARVO_X86_MUL8_START(i)                                                 \
+    "xor %k[z], %k[z]\n\t"                                                      \
+    "mov " #i "*8(%[b]), %%rdx\n\t"
+#define KARVO_X86_MUL8_ROW(i)                                                   \
+    KARVO_X86_MUL8_START(i)                                                     \
+    KARVO_X86_SQR8_FIRST(i, 0, h1) KARVO_X86_SQR8_STEP(i, 1, h1, h0)            \
+    KARVO_X86_SQR8_STEP(i, 2, h0, h1) KARVO_X86_SQR8_STEP(i, 3, h1, h0)         \
+    KARVO_X86_SQR8_STEP(i, 4, h0, h1) KARVO_X86_SQR8_STEP(i, 5, h1, h0)         \
+    KARVO_X86_SQR8_STEP(i, 6, h0, h1) KARVO_X86_SQR8_STEP(i, 7, h1, h0)         \
+    KARVO_X86_SQR8_END(i, h0)
+inline void mul_8(Limb *r, const Limb *a, const Limb *b) {
+    Limb lo, h0, h1, z;
+    __asm__ volatile(
+        KARVO_X86_MUL8_START(0)
+        KARVO_X86_SQR8_FIRST0(0, h1) KARVO_X86_SQR8_STEP0(1, h1, h0)
+        KARVO_X86_SQR8_STEP0(2, h0, h1) KARVO_X86_SQR8_STEP0(3, h1, h0)
+        KARVO_X86_SQR8_STEP0(4, h0, h1) KARVO_X86_SQR8_STEP0(5, h1, h0)
+        KARVO_X86_SQR8_STEP0(6, h0, h1) KARVO_X86_SQR8_STEP0(7, h1, h0)
+        "adcx %[z], %[h0]\n\t"
+        "mov %[h0], 8*8(%[r])\n\t"
+        KARVO_X86_MUL8_ROW(1) KARVO_X86_MUL8_ROW(2) KARVO_X86_MUL8_ROW(3)
+        KARVO_X86_MUL8_ROW(4) KARVO_X86_MUL8_ROW(5) KARVO_X86_MUL8_ROW(6)
+        KARVO_X86_MUL8_ROW(7)
+        : [lo] "=&r"(lo), [h0] "=&r"(h0), [h1] "=&r"(h1), [z] "=&r"(z)
+        : [a] "r"(a), [b] "r"(b), [r] "r"(r)
+        : "rdx", "cc", "memory");
+}
 // clang-format on
+#undef KARVO_X86_MUL8_START
+#undef KARVO_X86_MUL8_ROW
 #undef KARVO_X86_SQR8_START
 #undef KARVO_X86_SQR8_FIRST0
 #undef KARVO_X86_SQR8_STEP0

@@ -14,6 +14,10 @@ namespace karvo::kernel {
 void mul_basecase(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn) {
 #ifdef KARVO_HAVE_X86_ROWS
     if (x86::has_rows()) {
+        if (an == 8 && bn == 8) {
+            x86::mul_8(r, a, b);
+            return;
+        }
         r[an] = x86::mul_1(r, a, an, b[0]);
         for (size_t j = 1; j < bn; ++j)
             r[an + j] = x86::addmul_1(r + j, a, an, b[j]);

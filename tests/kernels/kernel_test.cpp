@@ -109,8 +109,8 @@ TEST(Kernel, MultiplyOnEveryPathMatchesGmp) {
 
 // The rows one at a time (products added, subtracted or stored; sums and differences) at
 // every length, so every entry into the four-limb loop, with the largest carries: all-ones
-// limbs in a, r and the multiplier. Schoolbook products and squares of every length up to 40
-// besides, where the rows and the doubled diagonal meet.
+// limbs in a, r and the multiplier. Schoolbook products (of unequal and of equal lengths) and
+// squares of every length up to 40 besides, where the rows and the doubled diagonal meet.
 TEST(Kernel, RowsOfEveryLengthMatchGmp) {
     Random rnd(kSeed);
     for (size_t n = 1; n <= 40; ++n) {
@@ -147,6 +147,12 @@ TEST(Kernel, RowsOfEveryLengthMatchGmp) {
             sqr_basecase(square.data(), a.data(), n);
             mpn_sqr(expected_square.data(), a.data(), long(n));
             ASSERT_EQ(square, expected_square);
+            // Equal lengths, which the unrolled eight-limb product takes.
+            const Nat c = round == 1 ? Nat(n, ~Limb(0)) : rnd.number(n);
+            Nat full(2 * n), expected_full(2 * n);
+            mul_basecase(full.data(), a.data(), n, c.data(), n);
+            mpn_mul_n(expected_full.data(), a.data(), c.data(), long(n));
+            ASSERT_EQ(full, expected_full);
         }
     }
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "kernels/arith.h"
 #include "kernels/div.h"
@@ -95,6 +96,21 @@ RootRem cbrt_rem_small(View a) {
     return {root, rem, sq};
 }
 
+// x + y B^j into r, which is zero and long enough; returns the length of the sum.
+size_t place(Limb *r, size_t rn, View x, View y, size_t j) {
+    std::copy(x.begin(), x.end(), r);
+    if (!y.empty())
+        add(r + j, r + j, rn - j, y.data(), y.size());
+    return normalized_size(r, rn);
+}
+
+// The same into a fresh number of `size` limbs.
+Nat placed(View x, View y, size_t j, size_t size) {
+    Nat r(size, 0);
+    r.resize(place(r.data(), size, x, y, j));
+    return r;
+}
+
 // x holds s = s' b + q one too large, whose remainder falls `deficit` short of
 // zero: s^3 - (s - 1)^3 = 3 s^2 - 3 s + 1, and (s - 1)^2 = s^2 - 2 s + 1.
 RootRem one_below(RootRem x, const Nat &deficit) {
@@ -102,15 +118,6 @@ RootRem one_below(RootRem x, const Nat &deficit) {
     x.s2 = add(sub(x.s2, times(x.s, 2)), Nat{1});
     x.s = sub(x.s, Nat{1});
     return x;
-}
-
-// x + y B^j into a fresh number of `size` limbs, which holds it; y may be empty.
-Nat placed(View x, View y, size_t j, size_t size) {
-    Nat r(size, 0);
-    std::copy(x.begin(), x.end(), r.begin());
-    if (!y.empty())
-        add(r.data() + j, r.data() + j, size - j, y.data(), y.size());
-    return r;
 }
 
 // floor(num / den) or up to kApproxQuotientError above it, from a division
@@ -151,14 +158,6 @@ size_t product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, cons
     return normalized_size(r, an + bn);
 }
 
-// x + y B^j into r, which is zero and long enough; returns the length of the sum.
-size_t place(Limb *r, size_t rn, View x, View y, size_t j) {
-    std::copy(x.begin(), x.end(), r);
-    if (!y.empty())
-        add(r + j, r + j, rn - j, y.data(), y.size());
-    return normalized_size(r, rn);
-}
-
 // One step at a split of k whole limbs: every piece of a is a span of it, and
 // the step's numbers share one block, each written once at its final size.
 RootRem cbrt_rem_limbs(View a, size_t k, const Tuning &t) {
@@ -186,7 +185,7 @@ RootRem cbrt_rem_limbs(View a, size_t k, const Tuning &t) {
     }
     const size_t q2_n = product(q2, q, q_n, q, q_n, t);
     const size_t s_q_n = product(s_q, s1.data(), s1.size(), q, q_n, t);
-    const View qv(q, q_n), q2v(q2, q2_n), s_qv(s_q, s_q_n);
+    const View qv(q, q_n), q2v(q2, q2_n);
     RootRem x;
     x.s.resize(k + s1.size() + 2);
     x.s.resize(place(x.s.data(), x.s.size(), qv, s1, k));
@@ -260,14 +259,13 @@ Nat cbrt_karatsuba(View a, const Tuning &t) {
             placed(trimmed(View(x).subspan(2 * kl, kl)), high.r, kl, kl + high.r.size() + 1);
         s = placed(quotient_or_above(num, times(high.s2, 3), t), high.s, kl,
                    kl + high.s.size() + 2);
-        normalize(s);
     } else {
         const RootRem high = cbrt_rem(shift_right(x, 3 * k), t);
         s = add(shift_left(high.s, k), quotient_or_above(add(shift_left(high.r, k), piece(x, 2, k)),
                                                          times(high.s2, 3), t));
     }
-    // s is at most kSlack above the root of x: q is the low part or one above
-    // it, and the division may add kApproxQuotientError.
+    // s is below kSlack above the root of x: q is the low part or one above it,
+    // and the division may add kApproxQuotientError.
     const Limb low = s[0] & ((Limb(1) << kGuard) - 1);
     const Nat floor_root = shift_right(s, kGuard);
     if (low >= kSlack)

@@ -818,6 +818,24 @@ TEST(Kernel, RootsMatchGmpOnEveryPath) {
     }
 }
 
+// Runs body(tuning, check) on every composite path with the Newton side of `newton` switched
+// off; check(a) compares root(a, degree) with GMP's.
+template <class Body> void on_composite_paths(size_t Tuning::*newton, uint64_t degree, Body body) {
+    for (const Path &path : kPaths) {
+        if (!path.composite)
+            continue;
+        Tuning tuning = path.tuning;
+        tuning.*newton = kNever;
+        SCOPED_TRACE(path.name);
+        auto check = [&](const Nat &a) {
+            Mpz expected, ma(a);
+            mpz_root(expected, ma, degree);
+            ASSERT_EQ(root(a, degree, tuning), expected.nat()) << bit_length(a);
+        };
+        body(tuning, check);
+    }
+}
+
 // Karatsuba's square root at every limb count up to 70 and a few beyond, with
 // the radicand's top limb holding 1 to 64 bits (the normalising shift, and
 // whether a zero limb or two pad it), on the paths of multiplication and
@@ -831,17 +849,7 @@ TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
         sizes.push_back(n);
     for (size_t n : {127, 128, 129, 257})
         sizes.push_back(n);
-    for (const Path &path : kPaths) {
-        if (!path.composite)
-            continue;
-        Tuning tuning = path.tuning;
-        tuning.sqrt_newton = kNever;
-        SCOPED_TRACE(path.name);
-        auto check = [&](const Nat &a) {
-            Mpz expected, ma(a);
-            mpz_sqrt(expected, ma);
-            ASSERT_EQ(root(a, 2, tuning), expected.nat()) << bit_length(a);
-        };
+    on_composite_paths(&Tuning::sqrt_newton, 2, [&](const Tuning &tuning, const auto &check) {
         for (size_t n : sizes) {
             for (unsigned top : {1u, 2u, 3u, 31u, 32u, 33u, 63u, 64u}) {
                 Mpz a(rnd.number(n));
@@ -858,7 +866,7 @@ TEST(Kernel, SquareRootsMatchGmpAtEveryLimbCount) {
                                  sub(power, Nat{1}), shift_left(power, 1)})
                 check(b);
         }
-    }
+    });
 }
 
 // Karatsuba's cube root at every bit length up to 800 and at longer ones, on the paths of
@@ -872,17 +880,7 @@ TEST(Kernel, CubeRootsMatchGmpAtEveryBitLength) {
         lengths.push_back(bits);
     for (uint64_t bits : {2000, 4095, 4096, 4097, 9000, 12800})
         lengths.push_back(bits);
-    for (const Path &path : kPaths) {
-        if (!path.composite)
-            continue;
-        Tuning tuning = path.tuning;
-        tuning.cbrt_newton = kNever;
-        SCOPED_TRACE(path.name);
-        auto check = [&](const Nat &a) {
-            Mpz expected, ma(a);
-            mpz_root(expected, ma, 3);
-            ASSERT_EQ(root(a, 3, tuning), expected.nat()) << bit_length(a);
-        };
+    on_composite_paths(&Tuning::cbrt_newton, 3, [&](const Tuning &tuning, const auto &check) {
         for (uint64_t bits : lengths) {
             const Nat a = rnd.bits(bits, bits % 2 == 0);
             check(a);
@@ -896,7 +894,7 @@ TEST(Kernel, CubeRootsMatchGmpAtEveryBitLength) {
                                  add(ones_cubed, Nat{1}), power, sub(power, Nat{1})})
                 check(b);
         }
-    }
+    });
 }
 
 // The extended gcd must reproduce the cofactors of the textbook extended

@@ -238,6 +238,48 @@ inline void sqr_8(Limb *r, const Limb *a) {
         : "rdx", "cc", "memory");
 }
 
+// The off-diagonal products of eight limbs of a added into r, as rows 1 to 6
+// of sqr_8 add theirs, row 0 included: the last eight rows of a longer
+// square's triangle, whose short rows would cost more in entry and loop than
+// in products. Limbs i + 8 are stored, not added: no earlier row reaches them.
+inline void add_triangle_8(Limb *r, const Limb *a) {
+    Limb lo, h0, h1, z;
+    __asm__ volatile(
+        KARVO_X86_SQR8_START(0)
+        KARVO_X86_SQR8_FIRST(0, 1, h1) KARVO_X86_SQR8_STEP(0, 2, h1, h0)
+        KARVO_X86_SQR8_STEP(0, 3, h0, h1) KARVO_X86_SQR8_STEP(0, 4, h1, h0)
+        KARVO_X86_SQR8_STEP(0, 5, h0, h1) KARVO_X86_SQR8_STEP(0, 6, h1, h0)
+        KARVO_X86_SQR8_STEP(0, 7, h0, h1)
+        KARVO_X86_SQR8_END(0, h1)
+        KARVO_X86_SQR8_START(1)
+        KARVO_X86_SQR8_FIRST(1, 2, h1) KARVO_X86_SQR8_STEP(1, 3, h1, h0)
+        KARVO_X86_SQR8_STEP(1, 4, h0, h1) KARVO_X86_SQR8_STEP(1, 5, h1, h0)
+        KARVO_X86_SQR8_STEP(1, 6, h0, h1) KARVO_X86_SQR8_STEP(1, 7, h1, h0)
+        KARVO_X86_SQR8_END(1, h0)
+        KARVO_X86_SQR8_START(2)
+        KARVO_X86_SQR8_FIRST(2, 3, h1) KARVO_X86_SQR8_STEP(2, 4, h1, h0)
+        KARVO_X86_SQR8_STEP(2, 5, h0, h1) KARVO_X86_SQR8_STEP(2, 6, h1, h0)
+        KARVO_X86_SQR8_STEP(2, 7, h0, h1)
+        KARVO_X86_SQR8_END(2, h1)
+        KARVO_X86_SQR8_START(3)
+        KARVO_X86_SQR8_FIRST(3, 4, h1) KARVO_X86_SQR8_STEP(3, 5, h1, h0)
+        KARVO_X86_SQR8_STEP(3, 6, h0, h1) KARVO_X86_SQR8_STEP(3, 7, h1, h0)
+        KARVO_X86_SQR8_END(3, h0)
+        KARVO_X86_SQR8_START(4)
+        KARVO_X86_SQR8_FIRST(4, 5, h1) KARVO_X86_SQR8_STEP(4, 6, h1, h0)
+        KARVO_X86_SQR8_STEP(4, 7, h0, h1)
+        KARVO_X86_SQR8_END(4, h1)
+        KARVO_X86_SQR8_START(5)
+        KARVO_X86_SQR8_FIRST(5, 6, h1) KARVO_X86_SQR8_STEP(5, 7, h1, h0)
+        KARVO_X86_SQR8_END(5, h0)
+        KARVO_X86_SQR8_START(6)
+        KARVO_X86_SQR8_FIRST(6, 7, h1)
+        KARVO_X86_SQR8_END(6, h1)
+        : [lo] "=&r"(lo), [h0] "=&r"(h0), [h1] "=&r"(h1), [z] "=&r"(z)
+        : [a] "r"(a), [r] "r"(r)
+        : "rdx", "cc", "memory");
+}
+
 // r = a b for eight limbs each, unrolled as sqr_8 is: eight full rows, one
 // per limb of b, with the same steps.
 #define KARVO_X86_MUL8_START(i)                                                 \

@@ -75,11 +75,13 @@ void sqr_basecase(Limb *r, const Limb *a, size_t n) {
             mul_basecase(r, a, n, a, n);
             return;
         }
-        // Row i: a[i] times the limbs above it, from limb 2i + 1.
+        // Row i: a[i] times the limbs above it, from limb 2i + 1; the last
+        // eight rows unrolled.
         r[0] = 0;
         r[n] = x86::mul_1(r + 1, a + 1, n - 1, a[0]);
-        for (size_t i = 1; i + 1 < n; ++i)
+        for (size_t i = 1; i + 8 < n; ++i)
             r[n + i] = x86::addmul_1(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+        x86::add_triangle_8(r + 2 * (n - 8), a + n - 8);
         r[2 * n - 1] = 0;
         x86::add_diagonal(r, a, n);
         return;

@@ -184,6 +184,32 @@ inline void add_diagonal(Limb *r, const Limb *a, size_t n) {
 #define KARVO_X86_SQR8_LOAD(i)                                                  \
     "mov (2*" #i ")*8(%[r]), %[t0]\n\t"                                          \
     "mov (2*" #i "+1)*8(%[r]), %[t1]\n\t"
+// Rows 1 to 6 of the triangle, which add their products to r.
+#define KARVO_X86_SQR8_ROWS_1_TO_6                                              \
+    KARVO_X86_SQR8_START(1)                                                     \
+    KARVO_X86_SQR8_FIRST(1, 2, h1) KARVO_X86_SQR8_STEP(1, 3, h1, h0)            \
+    KARVO_X86_SQR8_STEP(1, 4, h0, h1) KARVO_X86_SQR8_STEP(1, 5, h1, h0)         \
+    KARVO_X86_SQR8_STEP(1, 6, h0, h1) KARVO_X86_SQR8_STEP(1, 7, h1, h0)         \
+    KARVO_X86_SQR8_END(1, h0)                                                   \
+    KARVO_X86_SQR8_START(2)                                                     \
+    KARVO_X86_SQR8_FIRST(2, 3, h1) KARVO_X86_SQR8_STEP(2, 4, h1, h0)            \
+    KARVO_X86_SQR8_STEP(2, 5, h0, h1) KARVO_X86_SQR8_STEP(2, 6, h1, h0)         \
+    KARVO_X86_SQR8_STEP(2, 7, h0, h1)                                           \
+    KARVO_X86_SQR8_END(2, h1)                                                   \
+    KARVO_X86_SQR8_START(3)                                                     \
+    KARVO_X86_SQR8_FIRST(3, 4, h1) KARVO_X86_SQR8_STEP(3, 5, h1, h0)            \
+    KARVO_X86_SQR8_STEP(3, 6, h0, h1) KARVO_X86_SQR8_STEP(3, 7, h1, h0)         \
+    KARVO_X86_SQR8_END(3, h0)                                                   \
+    KARVO_X86_SQR8_START(4)                                                     \
+    KARVO_X86_SQR8_FIRST(4, 5, h1) KARVO_X86_SQR8_STEP(4, 6, h1, h0)            \
+    KARVO_X86_SQR8_STEP(4, 7, h0, h1)                                           \
+    KARVO_X86_SQR8_END(4, h1)                                                   \
+    KARVO_X86_SQR8_START(5)                                                     \
+    KARVO_X86_SQR8_FIRST(5, 6, h1) KARVO_X86_SQR8_STEP(5, 7, h1, h0)            \
+    KARVO_X86_SQR8_END(5, h0)                                                   \
+    KARVO_X86_SQR8_START(6)                                                     \
+    KARVO_X86_SQR8_FIRST(6, 7, h1)                                              \
+    KARVO_X86_SQR8_END(6, h1)
 inline void sqr_8(Limb *r, const Limb *a) {
     Limb lo, h0, h1, z, t0, t1;
     __asm__ volatile(
@@ -194,30 +220,7 @@ inline void sqr_8(Limb *r, const Limb *a) {
         KARVO_X86_SQR8_STEP0(7, h0, h1)
         "adcx %[z], %[h1]\n\t"
         "mov %[h1], 8*8(%[r])\n\t"
-        KARVO_X86_SQR8_START(1)
-        KARVO_X86_SQR8_FIRST(1, 2, h1) KARVO_X86_SQR8_STEP(1, 3, h1, h0)
-        KARVO_X86_SQR8_STEP(1, 4, h0, h1) KARVO_X86_SQR8_STEP(1, 5, h1, h0)
-        KARVO_X86_SQR8_STEP(1, 6, h0, h1) KARVO_X86_SQR8_STEP(1, 7, h1, h0)
-        KARVO_X86_SQR8_END(1, h0)
-        KARVO_X86_SQR8_START(2)
-        KARVO_X86_SQR8_FIRST(2, 3, h1) KARVO_X86_SQR8_STEP(2, 4, h1, h0)
-        KARVO_X86_SQR8_STEP(2, 5, h0, h1) KARVO_X86_SQR8_STEP(2, 6, h1, h0)
-        KARVO_X86_SQR8_STEP(2, 7, h0, h1)
-        KARVO_X86_SQR8_END(2, h1)
-        KARVO_X86_SQR8_START(3)
-        KARVO_X86_SQR8_FIRST(3, 4, h1) KARVO_X86_SQR8_STEP(3, 5, h1, h0)
-        KARVO_X86_SQR8_STEP(3, 6, h0, h1) KARVO_X86_SQR8_STEP(3, 7, h1, h0)
-        KARVO_X86_SQR8_END(3, h0)
-        KARVO_X86_SQR8_START(4)
-        KARVO_X86_SQR8_FIRST(4, 5, h1) KARVO_X86_SQR8_STEP(4, 6, h1, h0)
-        KARVO_X86_SQR8_STEP(4, 7, h0, h1)
-        KARVO_X86_SQR8_END(4, h1)
-        KARVO_X86_SQR8_START(5)
-        KARVO_X86_SQR8_FIRST(5, 6, h1) KARVO_X86_SQR8_STEP(5, 7, h1, h0)
-        KARVO_X86_SQR8_END(5, h0)
-        KARVO_X86_SQR8_START(6)
-        KARVO_X86_SQR8_FIRST(6, 7, h1)
-        KARVO_X86_SQR8_END(6, h1)
+        KARVO_X86_SQR8_ROWS_1_TO_6
         // r[0] and r[15] were never written: the diagonal takes them as zero.
         "xor %k[z], %k[z]\n\t"
         "xor %k[t0], %k[t0]\n\t"
@@ -251,30 +254,7 @@ inline void add_triangle_8(Limb *r, const Limb *a) {
         KARVO_X86_SQR8_STEP(0, 5, h0, h1) KARVO_X86_SQR8_STEP(0, 6, h1, h0)
         KARVO_X86_SQR8_STEP(0, 7, h0, h1)
         KARVO_X86_SQR8_END(0, h1)
-        KARVO_X86_SQR8_START(1)
-        KARVO_X86_SQR8_FIRST(1, 2, h1) KARVO_X86_SQR8_STEP(1, 3, h1, h0)
-        KARVO_X86_SQR8_STEP(1, 4, h0, h1) KARVO_X86_SQR8_STEP(1, 5, h1, h0)
-        KARVO_X86_SQR8_STEP(1, 6, h0, h1) KARVO_X86_SQR8_STEP(1, 7, h1, h0)
-        KARVO_X86_SQR8_END(1, h0)
-        KARVO_X86_SQR8_START(2)
-        KARVO_X86_SQR8_FIRST(2, 3, h1) KARVO_X86_SQR8_STEP(2, 4, h1, h0)
-        KARVO_X86_SQR8_STEP(2, 5, h0, h1) KARVO_X86_SQR8_STEP(2, 6, h1, h0)
-        KARVO_X86_SQR8_STEP(2, 7, h0, h1)
-        KARVO_X86_SQR8_END(2, h1)
-        KARVO_X86_SQR8_START(3)
-        KARVO_X86_SQR8_FIRST(3, 4, h1) KARVO_X86_SQR8_STEP(3, 5, h1, h0)
-        KARVO_X86_SQR8_STEP(3, 6, h0, h1) KARVO_X86_SQR8_STEP(3, 7, h1, h0)
-        KARVO_X86_SQR8_END(3, h0)
-        KARVO_X86_SQR8_START(4)
-        KARVO_X86_SQR8_FIRST(4, 5, h1) KARVO_X86_SQR8_STEP(4, 6, h1, h0)
-        KARVO_X86_SQR8_STEP(4, 7, h0, h1)
-        KARVO_X86_SQR8_END(4, h1)
-        KARVO_X86_SQR8_START(5)
-        KARVO_X86_SQR8_FIRST(5, 6, h1) KARVO_X86_SQR8_STEP(5, 7, h1, h0)
-        KARVO_X86_SQR8_END(5, h0)
-        KARVO_X86_SQR8_START(6)
-        KARVO_X86_SQR8_FIRST(6, 7, h1)
-        KARVO_X86_SQR8_END(6, h1)
+        KARVO_X86_SQR8_ROWS_1_TO_6
         : [lo] "=&r"(lo), [h0] "=&r"(h0), [h1] "=&r"(h1), [z] "=&r"(z)
         : [a] "r"(a), [r] "r"(r)
         : "rdx", "cc", "memory");
@@ -312,6 +292,7 @@ inline void mul_8(Limb *r, const Limb *a, const Limb *b) {
 // clang-format on
 #undef KARVO_X86_MUL8_START
 #undef KARVO_X86_MUL8_ROW
+#undef KARVO_X86_SQR8_ROWS_1_TO_6
 #undef KARVO_X86_SQR8_START
 #undef KARVO_X86_SQR8_FIRST0
 #undef KARVO_X86_SQR8_STEP0

@@ -31,16 +31,6 @@ namespace {
 constexpr uint64_t kGuard = 32; // extra bits of the root at the top
 constexpr Limb kSlack = kApproxQuotientError + 2;
 
-// a mod 2^bits.
-Nat low_bits(View a, uint64_t bits) {
-    const size_t limbs = size_t((bits + kLimbBits - 1) / kLimbBits);
-    Nat r(a.begin(), a.begin() + std::min(a.size(), limbs));
-    if (r.size() == limbs && bits % kLimbBits != 0)
-        r.back() &= (Limb(1) << (bits % kLimbBits)) - 1;
-    normalize(r);
-    return r;
-}
-
 // (a >> (i k)) mod 2^k.
 Nat piece(View a, uint64_t i, uint64_t k) { return low_bits(shift_right(a, i * k), k); }
 

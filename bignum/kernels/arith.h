@@ -104,10 +104,10 @@ inline Limb divide_2_by_1(Limb &r, Limb u1, Limb u0, Limb d, Limb v) {
     const Limb q0 = add_carry(Limb(p), u0, carry);
     Limb q1 = add_carry(Limb(p >> kLimbBits), u1, carry) + 1;
     r = u0 - q1 * d;
-    if (r > q0) {
-        --q1;
-        r += d;
-    }
+    // Taken about half the time on varied data: a mask, not a branch.
+    const Limb over = -Limb(r > q0);
+    q1 += over;
+    r += over & d;
     if (r >= d) [[unlikely]] {
         ++q1;
         r -= d;
@@ -155,11 +155,10 @@ inline Limb divide_3_by_2(Limb &r1, Limb &r0, Limb u2, Limb u1, Limb u0, Limb d1
     r -= d;
     r -= DLimb(d0) * q1;
     ++q1;
-    if (Limb(r >> kLimbBits) >= q0) {
-        --q1;
-        r += d;
-    }
-    if (r >= d) {
+    const Limb over = -Limb(Limb(r >> kLimbBits) >= q0);
+    q1 += over;
+    r += d & ((DLimb(over) << kLimbBits) | over);
+    if (r >= d) [[unlikely]] {
         ++q1;
         r -= d;
     }

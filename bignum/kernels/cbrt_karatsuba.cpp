@@ -31,9 +31,6 @@ namespace {
 constexpr uint64_t kGuard = 32; // extra bits of the root at the top
 constexpr Limb kSlack = kApproxQuotientError + 2;
 
-// (a >> (i k)) mod 2^k.
-Nat piece(View a, uint64_t i, uint64_t k) { return low_bits(shift_right(a, i * k), k); }
-
 Nat times(View a, uint64_t m) { return mul(a, from_u64(m)); }
 
 // The split for a root of `root_bits` bits: s' keeps at least k + 2 bits, so
@@ -45,25 +42,24 @@ struct RootRem {
     Nat s, r, s2; // the root, a - s^3 and s^2
 };
 
-// A root of at most 64 bits (a below 2^192). The x87 extended double keeps 64
-// bits, so its cube root is within a few units; exact cubes of three limbs
-// settle it.
-RootRem cbrt_rem_small(View a) {
-    using U128 = unsigned __int128;
-    Limb x[3] = {0, 0, 0};
-    std::copy(a.begin(), a.end(), x);
-    // s^3 as three limbs, for s < 2^64.
-    auto cube = [](Limb s, Limb *c) {
-        const U128 square = U128(s) * s;
-        const U128 low = U128(Limb(square)) * s;
-        const U128 high = U128(Limb(square >> kLimbBits)) * s + (low >> kLimbBits);
-        c[0] = Limb(low);
-        c[1] = Limb(high);
-        c[2] = Limb(high >> kLimbBits);
-    };
-    auto above = [&](Limb s) { // s^3 > a
+using U128 = unsigned __int128;
+
+// s^3 as three limbs, for s < 2^64.
+void cube_1(Limb s, Limb *c) {
+    const U128 square = U128(s) * s;
+    const U128 low = U128(Limb(square)) * s;
+    const U128 high = U128(Limb(square >> kLimbBits)) * s + (low >> kLimbBits);
+    c[0] = Limb(low);
+    c[1] = Limb(high);
+    c[2] = Limb(high >> kLimbBits);
+}
+
+// floor(x^(1/3)) for x of three limbs. The x87 extended double keeps 64 bits,
+// so its cube root is within a few units; exact cubes settle it.
+Limb cbrt_3_limbs(const Limb *x) {
+    auto above = [&](Limb s) { // s^3 > x
         Limb c[3];
-        cube(s, c);
+        cube_1(s, c);
         return cmp_n(c, x, 3) > 0;
     };
     const long double value =
@@ -75,15 +71,100 @@ RootRem cbrt_rem_small(View a) {
         --s;
     while (s != ~Limb(0) && !above(s + 1))
         ++s;
+    return s;
+}
+
+// The root, remainder and square from limbs, each trimmed.
+RootRem root_rem(const Limb *s, size_t sn, const Limb *r, size_t rn, const Limb *s2, size_t s2n) {
+    RootRem x{Nat(s, s + sn), Nat(r, r + rn), Nat(s2, s2 + s2n)};
+    normalize(x.s);
+    normalize(x.r);
+    normalize(x.s2);
+    return x;
+}
+
+// A root of at most 64 bits (a below 2^192).
+RootRem cbrt_rem_small(View a) {
+    Limb x[3] = {0, 0, 0};
+    std::copy(a.begin(), a.end(), x);
+    const Limb s = cbrt_3_limbs(x);
     Limb c[3], r[3];
-    cube(s, c);
+    cube_1(s, c);
     sub_n(r, x, c, 3);
     const U128 square = U128(s) * s;
-    Nat root{s}, rem(r, r + 3), sq{Limb(square), Limb(square >> kLimbBits)};
-    normalize(root);
-    normalize(rem);
-    normalize(sq);
-    return {root, rem, sq};
+    const Limb s2[2] = {Limb(square), Limb(square >> kLimbBits)};
+    return root_rem(&s, 1, r, 3, s2, 2);
+}
+
+// r[0, rn) = x[0, xn) >> bits, with zeros above x.
+void shift_down(Limb *r, size_t rn, const Limb *x, size_t xn, uint64_t bits) {
+    const size_t whole = size_t(bits / kLimbBits);
+    const unsigned part = unsigned(bits % kLimbBits);
+    auto at = [&](size_t i) { return i < xn ? x[i] : Limb(0); };
+    for (size_t i = 0; i < rn; ++i) {
+        const Limb low = at(i + whole), high = at(i + whole + 1);
+        r[i] = part == 0 ? low : (low >> part) | (high << (kLimbBits - part));
+    }
+}
+
+// r[0, rn) = x[0, xn) << bits, cut to rn limbs.
+void shift_up(Limb *r, size_t rn, const Limb *x, size_t xn, uint64_t bits) {
+    const size_t whole = size_t(bits / kLimbBits);
+    const unsigned part = unsigned(bits % kLimbBits);
+    auto at = [&](size_t i) { return i >= whole && i - whole < xn ? x[i - whole] : Limb(0); };
+    for (size_t i = 0; i < rn; ++i)
+        r[i] = part == 0 ? at(i) : (at(i) << part) | (i == 0 ? 0 : at(i - 1) >> (kLimbBits - part));
+}
+
+// Roots of 65 to kShortRootBits bits: a has at most seven limbs.
+constexpr uint64_t kShortRootBits = 129;
+
+// With e = root_bits - 64, the root t of a >> 3e is at least 2^63, and
+// s0 = (t + 1) 2^e lies at most 2^e above the root. One Newton step from above,
+// floor((2 s0 + floor(a / s0^2)) / 3), never falls below the root (the mean of
+// s0, s0 and a / s0^2 is at least their geometric mean) and overshoots by about
+// 2^(2e) / s0 <= 4; cubes settle it. s0^2 = (t + 1)^2 2^(2e), so the division
+// is of a >> 2e by two limbs.
+RootRem cbrt_rem_short(View a, uint64_t root_bits) {
+    Limb x[7] = {};
+    std::copy(a.begin(), a.end(), x);
+    const uint64_t e = root_bits - 64;
+    Limb top[3];
+    shift_down(top, 3, x, 7, 3 * e);
+    const U128 c = U128(cbrt_3_limbs(top)) + 1;
+    // q = floor(a / s0^2), below 2^130.
+    Limb q[5] = {};
+    Limb y[6] = {};
+    shift_down(y, 5, x, 7, 2 * e);
+    if (c >> kLimbBits != 0) { // c = 2^64: a division by 2^128
+        std::copy(y + 2, y + 5, q);
+    } else {
+        const U128 c2 = c * c; // at least 2^126
+        Limb d[2] = {Limb(c2), Limb(c2 >> kLimbBits)};
+        const unsigned shift = unsigned(std::countl_zero(d[1]));
+        if (shift != 0) {
+            lshift(d, d, 2, shift);
+            y[5] = lshift(y, y, 5, shift);
+        }
+        q[4] = div_basecase(q, y, 6, d, 2);
+    }
+    // s1 = (2 s0 + q) / 3, s0 = c 2^e below 2^130.
+    Limb s[5] = {};
+    const Limb c_limbs[2] = {Limb(c), Limb(c >> kLimbBits)};
+    shift_up(s, 5, c_limbs, 2, e + 1);
+    add_n(s, s, q, 5);
+    divrem_1(s, s, 5, 3);
+    Limb s2[6], cube[9];
+    for (;;) {
+        sqr_basecase(s2, s, 3);
+        mul_basecase(cube, s2, 6, s, 3);
+        if (cube[7] == 0 && cube[8] == 0 && cmp_n(cube, x, 7) <= 0)
+            break;
+        sub_1(s, s, 3, 1);
+    }
+    Limb r[7];
+    sub_n(r, x, cube, 7);
+    return root_rem(s, 3, r, 7, s2, 6);
 }
 
 // x + y B^j into r, which is zero and long enough; returns the length of the sum.
@@ -200,35 +281,15 @@ RootRem cbrt_rem_limbs(View a, size_t k, const Tuning &t) {
     return one_below(std::move(x), sub(minus_v, plus));
 }
 
-// The same at a split of k bits, for roots too short for whole limbs.
-RootRem cbrt_rem_bits(View a, uint64_t k, const Tuning &t) {
-    const RootRem high = cbrt_rem(shift_right(a, 3 * k), t);
-    Nat q, u;
-    divrem(add(shift_left(high.r, k), piece(a, 2, k)), times(high.s2, 3), &q, &u, t);
-    const Nat q2 = sqr(q, t);
-    const Nat s_q = mul(high.s, q, t);
-    RootRem x;
-    x.s = add(shift_left(high.s, k), q);
-    x.s2 = add(add(shift_left(high.s2, 2 * k), shift_left(times(s_q, 2), k)), q2);
-    const Nat plus = add(shift_left(u, 2 * k), low_bits(a, 2 * k));
-    // 3 s' q^2 b + q^3 = q^2 (3 s' b + q), one product of about the root's size.
-    const Nat minus = mul(q2, add(shift_left(times(high.s, 3), k), q), t);
-    if (compare(plus, minus) >= 0) {
-        x.r = sub(plus, minus);
-        return x;
-    }
-    return one_below(std::move(x), sub(minus, plus));
-}
-
 RootRem cbrt_rem(View a, const Tuning &t) {
     a = trimmed(a);
     const uint64_t root_bits = (bit_length(a) + 2) / 3;
     if (root_bits <= 64)
         return cbrt_rem_small(a);
-    const uint64_t k = split_bits(root_bits);
-    if (k >= kLimbBits)
-        return cbrt_rem_limbs(a, size_t(k / kLimbBits), t);
-    return cbrt_rem_bits(a, k, t);
+    if (root_bits <= kShortRootBits)
+        return cbrt_rem_short(a, root_bits);
+    // From 130 bits of root the split is a whole limb or more.
+    return cbrt_rem_limbs(a, size_t(split_bits(root_bits) / kLimbBits), t);
 }
 
 } // namespace
@@ -236,24 +297,15 @@ RootRem cbrt_rem(View a, const Tuning &t) {
 Nat cbrt_karatsuba(View a, const Tuning &t) {
     a = trimmed(a);
     const uint64_t root_bits = (bit_length(a) + 2) / 3;
-    if (root_bits <= 64)
-        return cbrt_rem_small(a).s;
-    const Nat x = shift_left(a, 3 * kGuard);
-    const uint64_t k = split_bits(root_bits + kGuard);
+    if (root_bits <= kShortRootBits)
+        return cbrt_rem(a, t).s;
     // s' b + q, with q from (r' b + a2) / 3 s'^2 by an approximate division.
-    Nat s;
-    if (k >= kLimbBits) {
-        const size_t kl = size_t(k / kLimbBits);
-        const RootRem high = cbrt_rem(View(x).subspan(3 * kl), t);
-        const Nat num =
-            placed(trimmed(View(x).subspan(2 * kl, kl)), high.r, kl, kl + high.r.size() + 1);
-        s = placed(quotient_or_above(num, times(high.s2, 3), t), high.s, kl,
-                   kl + high.s.size() + 2);
-    } else {
-        const RootRem high = cbrt_rem(shift_right(x, 3 * k), t);
-        s = add(shift_left(high.s, k), quotient_or_above(add(shift_left(high.r, k), piece(x, 2, k)),
-                                                         times(high.s2, 3), t));
-    }
+    const Nat x = shift_left(a, 3 * kGuard);
+    const size_t k = size_t(split_bits(root_bits + kGuard) / kLimbBits);
+    const RootRem high = cbrt_rem(View(x).subspan(3 * k), t);
+    const Nat num = placed(trimmed(View(x).subspan(2 * k, k)), high.r, k, k + high.r.size() + 1);
+    const Nat s =
+        placed(quotient_or_above(num, times(high.s2, 3), t), high.s, k, k + high.s.size() + 2);
     // s is below kSlack above the root of x: q is the low part or one above it,
     // and the division may add kApproxQuotientError.
     const Limb low = s[0] & ((Limb(1) << kGuard) - 1);

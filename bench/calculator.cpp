@@ -56,6 +56,7 @@ void register_case(const Case &c) {
                                      }
                                  })
         ->UseRealTime()
+        ->MinTime(0.2)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("calculator/" + c.name + ":gmp").c_str(),
                                  [=](benchmark::State &state) {
@@ -71,6 +72,7 @@ void register_case(const Case &c) {
                                      mpz_clear(result);
                                  })
         ->UseRealTime()
+        ->MinTime(0.2)
         ->Unit(benchmark::kMillisecond);
 }
 

@@ -1,9 +1,10 @@
-// Runs every workload on Karvo and on GMP and prints a table of the times and
-// their ratio Karvo/GMP. Google Benchmark's flags apply, for example
+// Runs every workload on Karvo and on GMP and prints a table of the times
+// (medians of three runs) and their ratio Karvo/GMP. Google Benchmark's flags apply, for example
 //   karvo_bench --benchmark_filter='mul/'
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "bignum.h"
 #include "kernels/isa.h"
@@ -19,8 +20,16 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     register_workloads();
     register_calculator_workloads();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    // Every side runs three times and the median counts, so that one slow run
+    // on a busy machine does not make a row. Flags given on the command line
+    // come after these, so they win.
+    std::vector<char *> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=3";
+    char aggregates[] = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {repetitions, aggregates});
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

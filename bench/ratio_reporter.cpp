@@ -10,7 +10,9 @@ bool RatioReporter::ReportContext(const Context &) {
 
 void RatioReporter::ReportRuns(const std::vector<Run> &runs) {
     for (const Run &run : runs) {
-        if (run.error_occurred || run.run_type != Run::RT_Iteration)
+        // A single run, or the median of repeated ones.
+        const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+        if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median))
             continue;
         const std::string name = run.run_name.function_name;
         const size_t colon = name.rfind(':');

@@ -1,5 +1,6 @@
 // Collects the runs named "<workload>/<size>:karvo" and "<workload>/<size>:gmp"
-// and prints one table row per pair: the two times and their ratio.
+// and prints one table row per pair: the two times (the medians, when runs
+// repeat) and their ratio.
 #pragma once
 
 #include <benchmark/benchmark.h>

@@ -34,6 +34,7 @@ void pair(const std::string &key, Setup setup) {
                                      run(shared->first)(state);
                                  })
         ->UseRealTime()
+        ->MinTime(0.2)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((key + ":gmp").c_str(),
                                  [shared, prepare, run](benchmark::State &state) {
@@ -41,6 +42,7 @@ void pair(const std::string &key, Setup setup) {
                                      run(shared->second)(state);
                                  })
         ->UseRealTime()
+        ->MinTime(0.2)
         ->Unit(benchmark::kMillisecond);
 }
 

@@ -42,6 +42,7 @@ void register_case(const Case &c) {
         else
             top->set_u64(c.top_value);
     };
+    workload_keys().push_back("calculator/" + c.name);
     benchmark::RegisterBenchmark(("calculator/" + c.name + ":karvo").c_str(),
                                  [=](benchmark::State &state) {
                                      prepare();

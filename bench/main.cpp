@@ -20,18 +20,21 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     register_workloads();
     register_calculator_workloads();
-    // Every side runs three times and the median counts, so that one slow run
-    // on a busy machine does not make a row. Flags given on the command line
-    // come after these, so they win.
+    // Every side runs three times, the runs of all workloads interleaved at
+    // random, and the median counts: a slow spell of a busy machine falls on
+    // one run of each side rather than on every run of one. Flags given on
+    // the command line come after these, so they win.
     std::vector<char *> args(argv, argv + argc);
     char repetitions[] = "--benchmark_repetitions=3";
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
     char aggregates[] = "--benchmark_report_aggregates_only=true";
-    args.insert(args.begin() + 1, {repetitions, aggregates});
+    args.insert(args.begin() + 1, {repetitions, interleave, aggregates});
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
-    RatioReporter reporter;
+    std::fprintf(stderr, "running; the table comes at the end\n");
+    RatioReporter reporter(workload_keys());
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

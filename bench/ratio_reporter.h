@@ -1,6 +1,7 @@
 // Collects the runs named "<workload>/<size>:karvo" and "<workload>/<size>:gmp"
 // and prints one table row per pair: the two times (the medians, when runs
-// repeat) and their ratio.
+// repeat) and their ratio. Runs may come in any order; the rows come out in
+// the order given.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -11,6 +12,7 @@
 
 class RatioReporter : public benchmark::BenchmarkReporter {
   public:
+    explicit RatioReporter(std::vector<std::string> order) : order_(std::move(order)) {}
     bool ReportContext(const Context &context) override;
     void ReportRuns(const std::vector<Run> &runs) override;
     void Finalize() override;

@@ -17,6 +17,7 @@ using Body = std::function<void()>;
 using Setup = std::function<std::pair<Body, Body>()>;
 
 void pair(const std::string &key, Setup setup) {
+    workload_keys().push_back(key);
     auto shared = std::make_shared<std::pair<Body, Body>>();
     auto prepare = [shared, setup] {
         if (!shared->first)
@@ -185,6 +186,11 @@ void number_theory() {
 }
 
 } // namespace
+
+std::vector<std::string> &workload_keys() {
+    static std::vector<std::string> keys;
+    return keys;
+}
 
 void register_workloads() {
     multiplication();

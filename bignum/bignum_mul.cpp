@@ -16,11 +16,18 @@ namespace {
 // Factors of up to this many words are multiplied in buffers on the stack.
 constexpr uint64_t kSmallWords = 64;
 
-// The product of two non-zero magnitudes of at most kSmallWords words each,
-// written into dst, which has room for it.
+// The product of two non-zero magnitudes of at most Words words each,
+// written into dst, which has room for it. The factors and the product share
+// one buffer sized for them: the less stack a short product touches, the
+// less often its stores fall on the addresses, modulo 4 KiB, of the record
+// fields and words the next call reads first, which holds those loads back
+// (measured: a 16-word product took 47-52 ns instead of 35 in a third of
+// processes, by where the stack landed).
+template <uint64_t Words>
 void multiply_small(bignum *dst, std::span<const uint32_t> a, std::span<const uint32_t> b) {
     using kernel::Limb;
-    Limb x[kSmallWords / 2], y[kSmallWords / 2], p[kSmallWords];
+    Limb buffer[2 * Words];
+    Limb *const x = buffer, *const y = buffer + Words / 2, *const p = buffer + Words;
     const bool square = a.data() == b.data();
     const size_t xn = kernel::pack_words(a, x), yn = square ? xn : kernel::pack_words(b, y);
     // Schoolbook sizes go to the rows at once: at these sizes the dispatch
@@ -68,8 +75,10 @@ bignum *multiply(bignum *dst, bignum *a, bignum *b) {
         return nullptr;
     if (!small)
         write_magnitude(dst, product);
+    else if (na != 0 && nb != 0 && na <= 16 && nb <= 16)
+        multiply_small<16>(dst, magnitude(a), magnitude(b));
     else if (na != 0 && nb != 0)
-        multiply_small(dst, magnitude(a), magnitude(b));
+        multiply_small<kSmallWords>(dst, magnitude(a), magnitude(b));
     dst->sign = (a->sign == kNegative) != (b->sign == kNegative) ? kNegative : kPositive;
     return dst;
 }

@@ -18,14 +18,20 @@ namespace {
 
 // Quotient and remainder of the magnitudes a and b (a's words at least b's,
 // b not zero), handed to `use` as limb views; small operands stay on the stack.
+// The four share one buffer: the less stack a short division touches, the
+// less often its stores fall on the addresses, modulo 4 KiB, of the record
+// fields and words the next call reads first.
 template <class Use>
 void divide_words(std::span<const uint32_t> a, std::span<const uint32_t> b, Use use) {
-    kernel::LimbBuffer<32> x((a.size() + 1) / 2), y((b.size() + 1) / 2);
-    const size_t xn = kernel::pack_words(a, x.data()), yn = kernel::pack_words(b, y.data());
-    kernel::LimbBuffer<32> quotient(xn - yn + 1), remainder(yn);
-    kernel::divrem(quotient.data(), remainder.data(), x.data(), xn, y.data(), yn);
-    use(kernel::View(quotient.data(), kernel::normalized_size(quotient.data(), xn - yn + 1)),
-        kernel::View(remainder.data(), kernel::normalized_size(remainder.data(), yn)));
+    const size_t xn = (a.size() + 1) / 2, yn = (b.size() + 1) / 2, qn = xn - yn + 1;
+    kernel::LimbBuffer<64> space(xn + yn + qn + yn);
+    kernel::Limb *const x = space.data(), *const y = x + xn, *const quotient = y + yn,
+                        *const remainder = quotient + qn;
+    kernel::pack_words(a, x);
+    kernel::pack_words(b, y);
+    kernel::divrem(quotient, remainder, x, xn, y, yn);
+    use(kernel::View(quotient, kernel::normalized_size(quotient, qn)),
+        kernel::View(remainder, kernel::normalized_size(remainder, yn)));
 }
 
 // The single-word division; operands are known to be non-negative and the

@@ -1,5 +1,6 @@
 // Runs every workload on Karvo and on GMP and prints a table of the times
-// (medians of three runs) and their ratio Karvo/GMP. Google Benchmark's flags apply, for example
+// (medians of three runs) and their ratio Karvo/GMP. Google Benchmark's flags
+// apply, for example
 //   karvo_bench --benchmark_filter='mul/'
 #include <benchmark/benchmark.h>
 

@@ -8,10 +8,10 @@
 // square of the root is kept along for the next division, so a cube root costs
 // about one division of two thirds of its size and a few products of half.
 //
-// At the top the remainder is not needed: the root of a 2^96 is taken, whose
-// low 32 bits are dropped, and q alone, by a division that may leave it some
-// dozens of units too large but never too small. Unless the 32 bits lie that
-// close above a multiple of 2^32, the error cannot reach the bits kept;
+// At the top the remainder is not needed: the root of a B^3 is taken, whose
+// low limb is dropped, and q alone, by a division that may leave it some
+// dozens of units too large but never too small. Unless that limb lies that
+// close above a multiple of B, the error cannot reach the limbs kept;
 // otherwise (exact cubes among them) one cube decides.
 #include <algorithm>
 #include <bit>
@@ -28,7 +28,6 @@ namespace karvo::kernel {
 
 namespace {
 
-constexpr uint64_t kGuard = 32; // extra bits of the root at the top
 constexpr Limb kSlack = kApproxQuotientError + 2;
 
 Nat times(View a, uint64_t m) { return mul(a, from_u64(m)); }
@@ -299,17 +298,20 @@ Nat cbrt_karatsuba(View a, const Tuning &t) {
     const uint64_t root_bits = (bit_length(a) + 2) / 3;
     if (root_bits <= kShortRootBits)
         return cbrt_rem(a, t).s;
-    // s' b + q, with q from (r' b + a2) / 3 s'^2 by an approximate division.
-    const Nat x = shift_left(a, 3 * kGuard);
-    const size_t k = size_t(split_bits(root_bits + kGuard) / kLimbBits);
-    const RootRem high = cbrt_rem(View(x).subspan(3 * k), t);
-    const Nat num = placed(trimmed(View(x).subspan(2 * k, k)), high.r, k, k + high.r.size() + 1);
+    // s' b + q for the root of x = a B^3, with q from (r' b + a2) / 3 s'^2 by an
+    // approximate division. x is a read three limbs down: its limbs from 3k on
+    // are a's from 3k - 3, and a2, its limbs [2k, 3k), is a's [2k - 3, 3k - 3)
+    // with the zero limbs below a left out.
+    const size_t k = size_t(split_bits(root_bits + kLimbBits) / kLimbBits);
+    const RootRem high = cbrt_rem(a.subspan(3 * k - 3), t);
+    const View a2 = 2 * k >= 3 ? trimmed(a.subspan(2 * k - 3, k)) : View();
+    const Nat num = placed(a2, high.r, k, k + high.r.size() + 1);
     const Nat s =
         placed(quotient_or_above(num, times(high.s2, 3), t), high.s, k, k + high.s.size() + 2);
     // s is below kSlack above the root of x: q is the low part or one above it,
-    // and the division may add kApproxQuotientError.
-    const Limb low = s[0] & ((Limb(1) << kGuard) - 1);
-    const Nat floor_root = shift_right(s, kGuard);
+    // and the division may add kApproxQuotientError. Its low limb is the guard.
+    const Limb low = s[0];
+    const Nat floor_root(s.begin() + 1, s.end());
     if (low >= kSlack)
         return floor_root;
     // Near a unit: the root is floor_root or one below.

@@ -164,6 +164,15 @@ void undo_step(HalfGcdMatrix &m, Nat &a, Nat &b, const Tuning &t) {
     b = std::exchange(a, add(mul(q, a, t), b));
 }
 
+Nat low_bits(const Nat &a, uint64_t p) {
+    const size_t limbs = std::min<size_t>(a.size(), (p + kLimbBits - 1) / kLimbBits);
+    Nat r(a.begin(), a.begin() + long(limbs));
+    if (limbs * kLimbBits > p)
+        r.back() &= (Limb(1) << (p % kLimbBits)) - 1;
+    normalize(r);
+    return r;
+}
+
 // hi 2^p + (x - y), or minus (x - y) when negate; the result is known to be
 // positive.
 Nat rejoin(const Nat &hi, uint64_t p, const Nat &x, const Nat &y, bool negate) {

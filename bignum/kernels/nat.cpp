@@ -153,15 +153,6 @@ Nat shift_right(View a, uint64_t bits) {
     return r;
 }
 
-Nat low_bits(View a, uint64_t bits) {
-    const size_t limbs = std::min<size_t>(a.size(), (bits + kLimbBits - 1) / kLimbBits);
-    Nat r(a.begin(), a.begin() + long(limbs));
-    if (limbs * kLimbBits > bits)
-        r.back() &= (Limb(1) << (bits % kLimbBits)) - 1;
-    normalize(r);
-    return r;
-}
-
 uint64_t bit_length(View a) {
     a = trimmed(a);
     if (a.empty())

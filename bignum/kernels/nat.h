@@ -49,7 +49,6 @@ class Reciprocal {
 };
 Nat shift_left(View a, uint64_t bits);
 Nat shift_right(View a, uint64_t bits);
-Nat low_bits(View a, uint64_t bits); // a mod 2^bits
 uint64_t bit_length(View a);
 
 // base^e; the caller has checked that the result is of a sensible size.

@@ -51,11 +51,15 @@ class DoubleProduct {
             if (b != nullptr)
                 transform_in(f, b_parts, bn, y);
             ntt::avx2::pointwise(p, x, b ? y : x, n);
+            // The way back is the forward transform again, in the inverse's
+            // order (from the forward's output order to the natural one) and
+            // with the cube root's conjugate -1 - omega: a transform by w
+            // rather than w^-1 leaves n c_(-j mod n) at j, so the
+            // coefficients come out in reverse, as combine() reads them.
             for (size_t s = 0; s < n; s += plan_.m)
-                ntt::avx2::inverse(p, x + s, plan_.m, w_inv_.data());
+                ntt::avx2::inverse(p, x + s, plan_.m, w_.data());
             if (plan_.radix3)
-                ntt::avx2::radix3_inverse(p, x, plan_.m,
-                                          {r3_inv_[0].data(), r3_inv_[1].data(), omega_});
+                ntt::avx2::radix3_inverse(p, x, plan_.m, radix3(-1 - omega_));
         }
         const Garner garner(set_, n, 64);
         const double *x[kMaxPrimes] = {};
@@ -64,37 +68,54 @@ class DoubleProduct {
             v[k] = storage.get() + k * n;
             x[k] = as_doubles(v[k]);
         }
-        // Digits only for the coefficients the product has, in runs of four.
-        ntt::avx2::garner_digits(garner.double_constants(), x, v, std::min(n, (count + 3) / 4 * 4));
+        // Digits only for the coefficients the product has, in runs of
+        // four: c_0 at 0 and c_i at n - i.
+        const auto constants = garner.double_constants();
+        const size_t from = count + 3 < n ? (n - count + 1) / 4 * 4 : 0;
+        if (from != 0)
+            ntt::avx2::garner_digits(constants, x, v, 4);
+        for (size_t k = 0; k < set_.count; ++k) {
+            x[k] += from;
+            v[k] += from;
+        }
+        ntt::avx2::garner_digits(constants, x, v, n - from);
+        for (size_t k = 0; k < set_.count; ++k)
+            v[k] -= from;
         if (set_.count == 4)
-            combine<4>(garner, v, r, rn, count);
+            combine<4>(v, r, rn, count);
         else
-            combine<5>(garner, v, r, rn, count);
+            combine<5>(v, r, rn, count);
     }
 
   private:
     // The coefficients from their digits, then their sum at their bit
-    // positions, in two passes: together they need more registers than the
-    // processor has. The first writes each coefficient's four limbs over its
-    // first four digits.
-    template <size_t Count>
-    void combine(const Garner &garner, Limb *const *v, Limb *r, size_t rn, size_t count) const {
+    // positions, a block at a time: together the two steps need more
+    // registers than the processor has, and apart the block's coefficients
+    // stay in the first level of cache.
+    template <size_t Count> void combine(Limb *const *v, Limb *r, size_t rn, size_t count) const {
+        constexpr size_t kBlock = 128;
+        const size_t n = plan_.n;
         Limb primes[Count];
         for (size_t k = 0; k < Count; ++k)
-            primes[k] = garner.prime(k);
-        for (size_t i = 0; i < count; ++i) {
-            Limb digit[Count];
-            for (size_t k = 0; k < Count; ++k)
-                digit[k] = v[k][i];
-            const std::array<Limb, 4> c = Garner::value<Count>(primes, digit);
-            for (size_t k = 0; k < 4; ++k)
-                v[k][i] = c[k];
-        }
+            primes[k] = set_.primes[k];
+        const Limb *digits[Count];
+        for (size_t k = 0; k < Count; ++k)
+            digits[k] = v[k];
         Accumulator out;
         const uint64_t bits = plan_.bits;
-        const Limb *c0 = v[0], *c1 = v[1], *c2 = v[2], *c3 = v[3];
-        for (size_t i = 0; i < count; ++i)
-            out.add({c0[i], c1[i], c2[i], c3[i]}, uint64_t(i) * bits, r, rn);
+        for (size_t start = 0; start < count; start += kBlock) {
+            const size_t end = std::min(count, start + kBlock);
+            std::array<Limb, 4> c[kBlock];
+            for (size_t i = start; i < end; ++i) {
+                const size_t at = i == 0 ? 0 : n - i;
+                Limb digit[Count];
+                for (size_t k = 0; k < Count; ++k)
+                    digit[k] = digits[k][at];
+                c[i - start] = Garner::value<Count>(primes, digit);
+            }
+            for (size_t i = start; i < end; ++i)
+                out.add(c[i - start], uint64_t(i) * bits, r, rn);
+        }
         out.finish(r, rn);
     }
 
@@ -130,45 +151,41 @@ class DoubleProduct {
                                signed_residue(f, f.reduce(Limb(1) << 52)), parts,
                                std::min(round_up(count), n), x, n);
         if (plan_.radix3)
-            ntt::avx2::radix3_forward(p, x, plan_.m, {r3_[0].data(), r3_[1].data(), omega_}, count);
+            ntt::avx2::radix3_forward(p, x, plan_.m, radix3(omega_), count);
         for (size_t s = 0; s < n; s += plan_.m)
             ntt::avx2::forward(p, x + s, plan_.m, w_.data());
     }
 
-    // Every table from one run of powers of w, a primitive n-th root: the
-    // power-of-two transforms' root is w^3 (or w), and w^-j = w^(n - j).
+    // The tables of the forward transform, from one run of powers of w, a
+    // primitive n-th root: the power-of-two transforms' root is w^3 (or w).
+    // The way back needs no tables of its own (see run()).
     void tables(const Field &f, Limb root) {
-        const size_t n = plan_.n, m = plan_.m, stride = plan_.radix3 ? 3 : 1;
-        const double p = double(f.p());
-        powers_.resize(n);
-        ntt::avx2::powers(p, signed_residue(f, f.reduce(root)), n, powers_.data());
+        const size_t m = plan_.m, stride = plan_.radix3 ? 3 : 1;
+        // w^2j for j < m (radix 3), or the top stage's w^j for j < m/2.
+        powers_.resize(plan_.radix3 ? 2 * m : m / 2);
+        ntt::avx2::powers(double(f.p()), signed_residue(f, f.reduce(root)), powers_.size(),
+                          powers_.data());
         w_.resize(m);
-        w_inv_.resize(m);
         for (size_t len = 1; len < m; len *= 2) {
             const size_t step = stride * (m / (2 * len));
-            for (size_t j = 0; j < len; ++j) {
+            for (size_t j = 0; j < len; ++j)
                 w_[len + j] = powers_[step * j];
-                w_inv_[len + j] = powers_[j == 0 ? 0 : n - step * j];
-            }
         }
         if (!plan_.radix3)
             return;
         omega_ = powers_[m];
-        for (auto &t : {&r3_, &r3_inv_})
-            for (auto &v : *t)
-                v.resize(m);
-        for (size_t j = 0; j < m; ++j) {
-            r3_[0][j] = powers_[j];
-            r3_[1][j] = powers_[2 * j];
-            r3_inv_[0][j] = powers_[j == 0 ? 0 : n - j];
-            r3_inv_[1][j] = powers_[j == 0 ? 0 : n - 2 * j];
-        }
+        r3_square_.resize(m);
+        for (size_t j = 0; j < m; ++j)
+            r3_square_[j] = powers_[2 * j];
+    }
+
+    ntt::avx2::Radix3 radix3(double omega) const {
+        return {powers_.data(), r3_square_.data(), omega};
     }
 
     const PrimeSet &set_;
     const Plan &plan_;
-    std::vector<double> powers_, w_, w_inv_;
-    std::array<std::vector<double>, 2> r3_, r3_inv_;
+    std::vector<double> powers_, w_, r3_square_;
     double omega_ = 0;
 };
 

@@ -202,7 +202,10 @@ bool available();
 void forward(double p, double *x, size_t n, const double *w);
 void inverse(double p, double *x, size_t n, const double *w);
 // The radix-3 pass over 3n values, n a multiple of 4: w1[j] = w^j and
-// w2[j] = w^2j for j < n, omega a primitive cube root of unity.
+// w2[j] = w^2j for j < n, omega a primitive cube root of unity. The inverse
+// pass with the tables of w^-1 and the same omega undoes the forward one;
+// with the forward's tables and omega's conjugate it is, like inverse() with
+// the forward table, the forward transform taken in the inverse's order.
 struct Radix3 {
     const double *w1, *w2;
     double omega;

@@ -94,23 +94,28 @@ class Garner {
 
     // The same with the primes given, for loops that keep them in registers.
     // Each step multiplies a value of `length` limbs by a prime below 2^62
-    // and adds a digit: the partial sums t = c_j p + carry stay below 2^128,
-    // and the value grows by at most one limb, to four at most (c < 2^250).
+    // and adds a digit; the value grows by at most one limb, to four at most
+    // (c < 2^250). The products come first and one carry chain adds them:
+    // written as a chain of 128-bit sums, the compiler spills the carries.
     template <size_t Count> static std::array<Limb, 4> value(const Limb *primes, const Limb *v) {
         Limb c[4] = {v[Count - 1], 0, 0, 0};
 #pragma GCC unroll 8
         for (size_t i = 0; i + 1 < Count; ++i) {
             const size_t k = Count - 2 - i, length = std::min<size_t>(i + 1, 4);
-            const Limb p = primes[k];
-            Limb carry = v[k];
+            Limb low[4], high[4];
 #pragma GCC unroll 4
             for (size_t j = 0; j < length; ++j) {
-                const DLimb t = DLimb(c[j]) * p + carry;
-                c[j] = Limb(t);
-                carry = Limb(t >> 64);
+                const DLimb t = DLimb(c[j]) * primes[k];
+                low[j] = Limb(t);
+                high[j] = Limb(t >> 64);
             }
+            unsigned char carry = 0;
+            c[0] = add_carry(low[0], v[k], carry);
+#pragma GCC unroll 4
+            for (size_t j = 1; j < length; ++j)
+                c[j] = add_carry(low[j], high[j - 1], carry);
             if (length < 4)
-                c[length] = carry;
+                c[length] = add_carry(high[length - 1], 0, carry);
         }
         return {c[0], c[1], c[2], c[3]};
     }

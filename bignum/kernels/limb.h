@@ -98,9 +98,10 @@ struct Tuning {
     // Unequal operands that reach 2 ntt limbs together take the transform, whose cost
     // follows their sum, from this length of the shorter one; below it, pieces of it.
     size_t ntt_unbalanced = 500;
-    // The length of the rows' unrolled product of equal lengths (0: none):
-    // below Tuning::karatsuba, Karatsuba still multiplies from 3/2 to twice
-    // that length, split at it (see unrolled_split()); squares do not.
+    // The length of the rows' unrolled product of equal lengths (0: none).
+    // Below Tuning::karatsuba, Karatsuba still multiplies where its larger
+    // half is that long: three unrolled products cost less than the rows of
+    // twice the length (squares excepted).
     size_t unrolled = 0;
 };
 

@@ -22,7 +22,8 @@ using Scratch = ScratchBuffer<1024>;
 // from Karatsuba's crossover on.
 MulAlgorithm choose_mul(size_t n, size_t karatsuba, size_t toom3, size_t toom4, size_t ntt,
                         size_t unrolled) {
-    if ((n < karatsuba && !unrolled_split(n, unrolled)) || n < kMinKaratsuba)
+    const bool unrolled_halves = unrolled != 0 && n - n / 2 == unrolled;
+    if ((n < karatsuba && !unrolled_halves) || n < kMinKaratsuba)
         return MulAlgorithm::basecase;
     if (n < toom3 || n < 3)
         return MulAlgorithm::karatsuba;

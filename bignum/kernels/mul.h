@@ -28,11 +28,6 @@ MulAlgorithm choose_sqr(size_t n, const Tuning &t);
 // (checked exhaustively).
 constexpr size_t mul_scratch_size(size_t n) { return 6 * n + 64; }
 
-// Whether Karatsuba multiplies n limbs below its crossover, splitting at the
-// rows' unrolled length u (Tuning::unrolled, 0: none): two of the three
-// products are then unrolled, which pays from n = 3u/2 + 1 to 2u.
-constexpr bool unrolled_split(size_t n, size_t u) { return u != 0 && n > u + u / 2 && n <= 2 * u; }
-
 // As above, with scratch of mul_scratch_size(n) limbs.
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch);
 void sqr(Limb *r, const Limb *a, size_t n, const Tuning &t, Limb *scratch);

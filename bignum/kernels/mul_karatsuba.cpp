@@ -10,8 +10,7 @@ namespace {
 
 void karatsuba(Limb *r, const Limb *a, const Limb *b, size_t n, bool square, const Tuning &t,
                Limb *scratch) {
-    // The low part takes the larger half, or the unrolled length.
-    const size_t l = !square && unrolled_split(n, t.unrolled) ? t.unrolled : n - n / 2, h = n - l;
+    const size_t h = n / 2, l = n - h;
     Limb *middle = scratch, *rest = scratch + 2 * l;
 
     // (a0 - a1)(b0 - b1) first, its factors in r before the outer products fill it.

@@ -63,12 +63,6 @@ Tuning with_unbalanced(Tuning t, size_t ntt_unbalanced) {
     return t;
 }
 
-// Karatsuba also split at the rows' unrolled product (from 3/2 to twice its length).
-Tuning with_unrolled(Tuning t, size_t unrolled) {
-    t.unrolled = unrolled;
-    return t;
-}
-
 struct Path {
     const char *name;
     Tuning tuning;
@@ -222,10 +216,6 @@ TEST(Kernel, ToomAndKaratsubaOnPieceLayoutsMatchGmp) {
          false},
         {"toom4 over schoolbook", with_toom4({20, 20, kNever, 20, 20, kNever, 4, 2, 2}, 20, 20),
          false},
-        {"split at the unrolled product",
-         with_unrolled({kNever, kNever, kNever, kNever, kNever, kNever, 4, 2, 2}, 8), false},
-        {"karatsuba over the split",
-         with_unrolled({20, kNever, kNever, 20, kNever, kNever, 4, 2, 2}, 8), false},
     };
     Random rnd(kSeed);
     for (const Path &path : paths) {

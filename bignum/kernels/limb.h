@@ -98,11 +98,6 @@ struct Tuning {
     // Unequal operands that reach 2 ntt limbs together take the transform, whose cost
     // follows their sum, from this length of the shorter one; below it, pieces of it.
     size_t ntt_unbalanced = 500;
-    // The length of the rows' unrolled product of equal lengths (0: none).
-    // Below Tuning::karatsuba, Karatsuba still multiplies where its larger
-    // half is that long: three unrolled products cost less than the rows of
-    // twice the length (squares excepted).
-    size_t unrolled = 0;
 };
 
 // Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
@@ -139,8 +134,7 @@ inline constexpr Tuning kAvx2Tuning{.karatsuba = 27,
                                     .sqr_toom4 = 476,
                                     .div_newton = 990,
                                     .inv_newton = 12,
-                                    .ntt_unbalanced = 140,
-                                    .unrolled = 8};
+                                    .ntt_unbalanced = 140};
 inline constexpr Tuning kAvx512Tuning{.karatsuba = 27,
                                       .toom3 = 84,
                                       .ntt = 375,
@@ -157,8 +151,7 @@ inline constexpr Tuning kAvx512Tuning{.karatsuba = 27,
                                       .sqr_toom4 = 566,
                                       .div_newton = 990,
                                       .inv_newton = 12,
-                                      .ntt_unbalanced = 120,
-                                      .unrolled = 8};
+                                      .ntt_unbalanced = 120};
 // The crossovers of the path that runs (kernels/isa.h).
 const Tuning &default_tuning();
 

@@ -20,10 +20,8 @@ using Scratch = ScratchBuffer<1024>;
 
 // The size bounds first, then the crossovers; the transform takes any size
 // from Karatsuba's crossover on.
-MulAlgorithm choose_mul(size_t n, size_t karatsuba, size_t toom3, size_t toom4, size_t ntt,
-                        size_t unrolled) {
-    const bool unrolled_halves = unrolled != 0 && n - n / 2 == unrolled;
-    if ((n < karatsuba && !unrolled_halves) || n < kMinKaratsuba)
+MulAlgorithm choose_mul(size_t n, size_t karatsuba, size_t toom3, size_t toom4, size_t ntt) {
+    if (n < karatsuba || n < kMinKaratsuba)
         return MulAlgorithm::basecase;
     if (n < toom3 || n < 3)
         return MulAlgorithm::karatsuba;
@@ -37,12 +35,11 @@ MulAlgorithm choose_mul(size_t n, size_t karatsuba, size_t toom3, size_t toom4, 
 }
 
 MulAlgorithm choose_mul(size_t n, const Tuning &t) {
-    return choose_mul(n, t.karatsuba, t.toom3, t.toom4, t.ntt, t.unrolled);
+    return choose_mul(n, t.karatsuba, t.toom3, t.toom4, t.ntt);
 }
 
 MulAlgorithm choose_sqr(size_t n, const Tuning &t) {
-    // The rows' square of 8 limbs gains less on their square of 16 limbs.
-    return choose_mul(n, t.sqr_karatsuba, t.sqr_toom3, t.sqr_toom4, t.sqr_ntt, 0);
+    return choose_mul(n, t.sqr_karatsuba, t.sqr_toom3, t.sqr_toom4, t.sqr_ntt);
 }
 
 void mul_n(Limb *r, const Limb *a, const Limb *b, size_t n, const Tuning &t, Limb *scratch) {

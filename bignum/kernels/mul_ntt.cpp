@@ -35,7 +35,7 @@ struct Tables {
     ntt::Twiddles tw, tw_inv;            // for the length-m transforms
     std::vector<Limb> outer, outer_inv;  // w^j, w^2j (and inverses) for j < m, radix 3
     std::vector<Limb> powers, quotients; // w^i and Shoup's quotients (vector)
-    ntt::ifma::Radix3 radix3, radix3_inv;
+    ntt::ifma::Radix3 radix3;
 };
 
 // The transform of length n = 3 m: one radix-3 pass, then three power-of-two
@@ -46,7 +46,7 @@ class Transform {
     Transform(const Field &field, Limb root, const Plan &plan, bool vector, Tables &tables)
         : f_(field), plan_(plan), vector_(vector), tw_(tables.tw), tw_inv_(tables.tw_inv),
           outer_(tables.outer), outer_inv_(tables.outer_inv), powers_(tables.powers),
-          quotients_(tables.quotients), radix3_(tables.radix3), radix3_inv_(tables.radix3_inv) {
+          quotients_(tables.quotients), radix3_(tables.radix3) {
         const Limb w = root;
         if (vector_)
             vector_tables(w);
@@ -71,7 +71,11 @@ class Transform {
         }
     }
 
-    // Values below 4p in; leaves n times the cyclic convolution, below p.
+    // Values below 4p in; leaves n times the cyclic convolution, below p. The
+    // vector transforms go back by the forward transform in the inverse's
+    // order, with the forward's tables and the cube root's conjugate: a
+    // transform by w rather than w^-1 leaves n c_(-j mod n) at j, so their
+    // coefficients come out in reverse (see recombine()).
     void inverse(Limb *x) const {
         const size_t m = plan_.m;
         for (size_t s = 0; s < plan_.n; s += m) {
@@ -122,9 +126,9 @@ class Transform {
 
     // Every table from one run of powers w^i (plain residues with 52-bit
     // quotients, eight runs side by side): the power-of-two transforms' root
-    // is w^3 (or w), and w^-j = w^(n - j).
+    // is w^3 (or w), and the radix-3 pass takes w^j and w^2j for j < m.
     void vector_tables(Limb w) {
-        const size_t n = plan_.n, m = plan_.m, count = plan_.radix3 ? n : n / 2;
+        const size_t n = plan_.n, m = plan_.m, count = plan_.radix3 ? 2 * m : n / 2;
         const Limb p = f_.p(), w_plain = f_.reduce(w);
         std::vector<Limb> &powers = powers_, &quotients = quotients_;
         powers.resize(count + 32);
@@ -132,25 +136,23 @@ class Transform {
         if constexpr (kIfmaBuild)
             ntt::ifma::powers(p, w_plain, count, powers.data(), quotients.data());
         ntt::twiddles_from(powers, quotients, plan_.radix3 ? 3 : 1, m, tw_);
-        ntt::inverse_twiddles(tw_, p, 52, tw_inv_);
         if (!plan_.radix3)
             return;
-        auto fill = [&](ntt::ifma::Radix3 &t, bool inverse) {
-            for (auto *v : {&t.w1, &t.s1, &t.w2, &t.s2})
-                v->resize(m);
-            for (size_t j = 0; j < m; ++j) {
-                const size_t i1 = inverse && j != 0 ? n - j : j;
-                const size_t i2 = inverse && j != 0 ? n - 2 * j : 2 * j; // 2j < n
-                t.w1[j] = powers[i1];
-                t.s1[j] = quotients[i1];
-                t.w2[j] = powers[i2];
-                t.s2[j] = quotients[i2];
-            }
-            t.omega = powers[m];
-            t.omega_shoup = quotients[m];
-        };
-        fill(radix3_, false);
-        fill(radix3_inv_, true);
+        ntt::ifma::Radix3 &t = radix3_;
+        for (auto *v : {&t.w1, &t.s1, &t.w2, &t.s2})
+            v->resize(m);
+        for (size_t j = 0; j < m; ++j) {
+            t.w1[j] = powers[j];
+            t.s1[j] = quotients[j];
+            t.w2[j] = powers[2 * j];
+            t.s2[j] = quotients[2 * j];
+        }
+        t.omega = powers[m];
+        t.omega_shoup = quotients[m];
+        // The conjugate omega^2 = -1 - omega.
+        conjugate_ = radix3_.view();
+        conjugate_.omega = p - 1 - t.omega;
+        conjugate_.omega_shoup = ntt::ShoupQuotient(p, 52)(conjugate_.omega);
     }
 
     void scalar_radix3_forward(Limb *x) const {
@@ -201,7 +203,7 @@ class Transform {
     }
     void vector_inverse(Limb *x) const {
         if constexpr (kIfmaBuild)
-            ntt::ifma::inverse(f_.p(), x, plan_.m, view(tw_inv_));
+            ntt::ifma::inverse(f_.p(), x, plan_.m, view(tw_));
     }
     static ntt::ifma::TableView view(const ntt::Twiddles &t) {
         return {t.w.data(), t.shoup.data()};
@@ -209,7 +211,7 @@ class Transform {
     void vector_finish(Limb *x) const {
         if constexpr (kIfmaBuild) {
             if (plan_.radix3)
-                ntt::ifma::radix3_inverse(f_.p(), x, plan_.m, radix3_inv_.view());
+                ntt::ifma::radix3_inverse(f_.p(), x, plan_.m, conjugate_);
             else
                 ntt::ifma::normalize(f_.p(), x, plan_.n);
         }
@@ -225,7 +227,8 @@ class Transform {
     Limb omega_ = 0; // a primitive cube root of unity (Montgomery form)
     ntt::Twiddles &tw_, &tw_inv_;
     std::vector<Limb> &outer_, &outer_inv_, &powers_, &quotients_;
-    ntt::ifma::Radix3 &radix3_, &radix3_inv_;
+    ntt::ifma::Radix3 &radix3_;
+    ntt::ifma::Radix3View conjugate_{}; // the radix-3 tables with omega's conjugate
 };
 
 // x = the cyclic convolution of a and b (or of a with itself when b is null)
@@ -276,9 +279,11 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
         from[k] = residues[k];
     Accumulator out;
     for (size_t i = 0; i < count; ++i) {
+        // The vector transforms leave c_i at n - i (c_0 at 0).
+        const size_t at = vector && i != 0 ? plan.n - i : i;
         Limb t[Count], v[Count];
         for (size_t k = 0; k < Count; ++k)
-            t[k] = from[k][i];
+            t[k] = from[k][at];
         if constexpr (Count >= 4) {
             if (vector) { // the limbs of c already
                 out.add({t[0], t[1], t[2], t[3]}, uint64_t(i) * plan.bits, r, rn);

@@ -153,6 +153,20 @@ Nat shift_right(View a, uint64_t bits) {
     return r;
 }
 
+void shift_right_in_place(Nat &a, uint64_t bits) {
+    normalize(a);
+    const uint64_t limbs = bits / kLimbBits;
+    if (limbs >= a.size()) {
+        a.clear();
+        return;
+    }
+    a.erase(a.begin(), a.begin() + long(limbs));
+    const unsigned s = unsigned(bits % kLimbBits);
+    if (s != 0)
+        rshift(a.data(), a.data(), a.size(), s);
+    normalize(a);
+}
+
 uint64_t bit_length(View a) {
     a = trimmed(a);
     if (a.empty())

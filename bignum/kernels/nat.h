@@ -49,6 +49,8 @@ class Reciprocal {
 };
 Nat shift_left(View a, uint64_t bits);
 Nat shift_right(View a, uint64_t bits);
+// a >>= bits, in a's own storage.
+void shift_right_in_place(Nat &a, uint64_t bits);
 uint64_t bit_length(View a);
 
 // base^e; the caller has checked that the result is of a sensible size.

@@ -159,6 +159,17 @@ struct Crossover {
     std::function<size_t(const Tuning &)> floor;
 };
 
+// Products by transforms alone, on the avx512 path in IFMA's integers from
+// Tuning::ntt_ifma limbs and in AVX2 doubles below.
+Run ntt_run(size_t n, std::mt19937_64 &rng) {
+    auto a = random_limbs(n, rng), b = random_limbs(n, rng);
+    return [a, b, r = std::vector<Limb>(2 * n)](const Tuning &t) mutable {
+        const size_t n = a.size();
+        k::mul_ntt(r.data(), a.data(), n, b.data(), n,
+                   n >= t.ntt_ifma ? k::NttArithmetic::vector : k::NttArithmetic::doubles);
+    };
+}
+
 std::vector<Crossover> crossovers() {
     auto at_least = [](size_t m, Field f = nullptr) {
         return [m, f](const Tuning &t) { return f ? std::max(m, t.*f) : m; };
@@ -177,6 +188,8 @@ std::vector<Crossover> crossovers() {
         {"toom4", &Tuning::toom4, mul_run, {&Tuning::ntt}, at_least(13, &Tuning::toom3)},
         {"ntt", &Tuning::ntt, mul_run, {}, at_least(5, &Tuning::toom3)},
         {"ntt_unbalanced", &Tuning::ntt_unbalanced, unbalanced_mul_run, {}, at_least(2)},
+        // Swept on the avx512 path only, the one with two kinds of transform.
+        {"ntt_ifma", &Tuning::ntt_ifma, ntt_run, {}, at_least(16)},
         {"sqr_karatsuba",
          &Tuning::sqr_karatsuba,
          sqr_run,
@@ -228,6 +241,7 @@ constexpr Named kFields[] = {
     {"div_newton", &Tuning::div_newton},
     {"inv_newton", &Tuning::inv_newton},
     {"ntt_unbalanced", &Tuning::ntt_unbalanced},
+    {"ntt_ifma", &Tuning::ntt_ifma},
 };
 
 double seconds_of(const Run &run, const Tuning &t, int calls) {
@@ -395,9 +409,12 @@ int main(int argc, char **argv) {
     const auto start = Clock::now();
     Tuning working = k::default_tuning();
     std::vector<std::pair<const char *, Result>> results;
-    for (const Crossover &c : crossovers())
+    for (const Crossover &c : crossovers()) {
+        if (c.field == &Tuning::ntt_ifma && k::isa() != k::Isa::avx512)
+            continue;
         if (only.empty() || std::find(only.begin(), only.end(), c.name) != only.end())
             results.emplace_back(c.name, sweep(c, working, s, verbose));
+    }
 
     if (verbose)
         std::printf("\n");

@@ -98,6 +98,10 @@ struct Tuning {
     // Unequal operands that reach 2 ntt limbs together take the transform, whose cost
     // follows their sum, from this length of the shorter one; below it, pieces of it.
     size_t ntt_unbalanced = 500;
+    // The avx512 path's transforms run in IFMA's integers from this many limbs
+    // (the mean of the two operands), in AVX2 doubles below: on Zen 4, whose
+    // AVX-512 units are 256 bits wide, the doubles win on the shorter ones.
+    size_t ntt_ifma = 0;
 };
 
 // Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
@@ -151,7 +155,8 @@ inline constexpr Tuning kAvx512Tuning{.karatsuba = 32,
                                       .sqr_toom4 = 566,
                                       .div_newton = 990,
                                       .inv_newton = 20,
-                                      .ntt_unbalanced = 120};
+                                      .ntt_unbalanced = 120,
+                                      .ntt_ifma = 1427};
 // The crossovers of the path that runs (kernels/isa.h).
 const Tuning &default_tuning();
 

@@ -51,9 +51,12 @@ size_t toom_unbalanced_piece(size_t an, size_t bn, size_t a_pieces);
 void mul_toom32(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t);
 void mul_toom42(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const Tuning &t);
 // Any lengths an >= bn >= 1, r of an + bn limbs. The transforms use vector
-// instructions where the processor has them; tests can ask for either kind
-// (a request for vector gets scalar on processors without them).
-enum class NttArithmetic { best, scalar, vector };
+// instructions where the processor has them; tests can ask for each kind (a
+// request for vector gets scalar on processors without them). `vector` is
+// the path's own kind, IFMA on the avx512 path; `doubles` the AVX2 doubles,
+// which the avx512 path also has; `best` chooses between them by
+// Tuning::ntt_ifma.
+enum class NttArithmetic { best, scalar, vector, doubles };
 void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
              NttArithmetic arithmetic = NttArithmetic::best);
 void sqr_ntt(Limb *r, const Limb *a, size_t n, NttArithmetic arithmetic = NttArithmetic::best);

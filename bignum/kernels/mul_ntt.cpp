@@ -8,8 +8,9 @@
 // Three primes of 62 bits serve plain 64-bit arithmetic; processors with
 // AVX-512 IFMA or AVX2 take four or five of 50 bits, whose transforms run
 // eight values at a time in IFMA's 52-bit integers (here) or four at a time
-// in double precision (mul_ntt_double.cpp). The plans and prime sets are in
-// ntt_plan.h, Garner's step in ntt_garner.h.
+// in double precision (mul_ntt_double.cpp); the avx512 path takes the doubles
+// too below Tuning::ntt_ifma limbs. The plans and prime
+// sets are in ntt_plan.h, Garner's step in ntt_garner.h.
 #include <algorithm>
 #include <vector>
 
@@ -296,14 +297,15 @@ void recombine(Limb *r, size_t rn, const Plan &plan, size_t count, const Garner 
     out.finish(r, rn);
 }
 
-void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const PrimeSet &set) {
+void ntt_product(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn, const PrimeSet &set,
+                 bool doubles) {
     const size_t rn = an + (b ? bn : an);
     const Plan plan = make_plan(an, b ? bn : an, set.usable_bits);
     const size_t count =
         size_t(std::min<uint64_t>((uint64_t(rn) * 64 + plan.bits - 1) / plan.bits, plan.n));
     const bool vector = runs_vector(set, plan);
 #ifdef KARVO_NTT_AVX2
-    if (vector && avx2::available()) {
+    if (vector && avx2::available() && (doubles || !ifma::available())) {
         double_product(r, rn, count, set, plan, a, an, b, bn);
         return;
     }
@@ -347,16 +349,24 @@ const PrimeSet &prime_set(NttArithmetic arithmetic, size_t an, size_t bn) {
     return *best;
 }
 
+// Whether the vector transforms are the AVX2 doubles where IFMA runs too.
+bool doubles(NttArithmetic arithmetic, size_t an, size_t bn) {
+    return arithmetic == NttArithmetic::doubles ||
+           (arithmetic == NttArithmetic::best && (an + bn) / 2 < default_tuning().ntt_ifma);
+}
+
 } // namespace
 } // namespace ntt
 
 void mul_ntt(Limb *r, const Limb *a, size_t an, const Limb *b, size_t bn,
              NttArithmetic arithmetic) {
-    ntt::ntt_product(r, a, an, b, bn, ntt::prime_set(arithmetic, an, bn));
+    ntt::ntt_product(r, a, an, b, bn, ntt::prime_set(arithmetic, an, bn),
+                     ntt::doubles(arithmetic, an, bn));
 }
 
 void sqr_ntt(Limb *r, const Limb *a, size_t n, NttArithmetic arithmetic) {
-    ntt::ntt_product(r, a, n, nullptr, 0, ntt::prime_set(arithmetic, n, n));
+    ntt::ntt_product(r, a, n, nullptr, 0, ntt::prime_set(arithmetic, n, n),
+                     ntt::doubles(arithmetic, n, n));
 }
 
 } // namespace karvo::kernel

@@ -167,7 +167,13 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 }
 
 bool ifma::available() { return isa() == Isa::avx512; }
-bool avx2::available() { return isa() == Isa::avx2; }
+// Every processor with AVX-512 IFMA has AVX2 and FMA; the check costs nothing.
+bool avx2::available() {
+    static const bool kAvailable =
+        isa() == Isa::avx2 ||
+        (isa() == Isa::avx512 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
+    return kAvailable;
+}
 
 template void forward<52>(Limb, Limb *, size_t, const Twiddles &);
 template void forward<64>(Limb, Limb *, size_t, const Twiddles &);

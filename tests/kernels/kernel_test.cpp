@@ -157,13 +157,15 @@ TEST(Kernel, RowsOfEveryLengthMatchGmp) {
     }
 }
 
-// Both kinds of transform arithmetic (the vector one is AVX-512 IFMA or AVX2 doubles, as
-// KARVO_ISA chooses, and the scalar one on the portable path): lengths 2^k and 3 2^k, short
+// Every kind of transform arithmetic (the path's vector one, AVX-512 IFMA or AVX2 doubles as
+// KARVO_ISA chooses; the doubles, which the avx512 path has too; and the scalar one, which the
+// portable path gets for all three): lengths 2^k and 3 2^k, short
 // transforms below the vector width, all-ones operands whose coefficients reach the bound the
 // primes allow, squares and unbalanced operands.
 TEST(Kernel, TransformArithmeticMatchesGmp) {
     Random rnd(kSeed);
-    for (const auto arithmetic : {NttArithmetic::scalar, NttArithmetic::vector}) {
+    for (const auto arithmetic :
+         {NttArithmetic::scalar, NttArithmetic::vector, NttArithmetic::doubles}) {
         // 12000 limbs: five primes (vector) cost fewer points than four.
         for (size_t an : {1, 2, 5, 12, 40, 97, 300, 1200, 3000, 12000}) {
             for (size_t bn : {size_t(1), an / 5 + 1, an}) {

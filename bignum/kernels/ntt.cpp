@@ -168,11 +168,16 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 
 bool ifma::available() { return isa() == Isa::avx512; }
 // Every processor with AVX-512 IFMA has AVX2 and FMA; the check costs nothing.
+// Only x86-64 builds have the AVX2 transforms at all.
 bool avx2::available() {
+#ifdef KARVO_NTT_AVX2
     static const bool kAvailable =
         isa() == Isa::avx2 ||
         (isa() == Isa::avx512 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
     return kAvailable;
+#else
+    return false;
+#endif
 }
 
 template void forward<52>(Limb, Limb *, size_t, const Twiddles &);

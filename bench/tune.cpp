@@ -163,8 +163,7 @@ struct Crossover {
 // Tuning::ntt_ifma limbs and in AVX2 doubles below.
 Run ntt_run(size_t n, std::mt19937_64 &rng) {
     auto a = random_limbs(n, rng), b = random_limbs(n, rng);
-    return [a, b, r = std::vector<Limb>(2 * n)](const Tuning &t) mutable {
-        const size_t n = a.size();
+    return [n, a, b, r = std::vector<Limb>(2 * n)](const Tuning &t) mutable {
         k::mul_ntt(r.data(), a.data(), n, b.data(), n,
                    n >= t.ntt_ifma ? k::NttArithmetic::vector : k::NttArithmetic::doubles);
     };

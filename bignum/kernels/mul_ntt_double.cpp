@@ -74,13 +74,13 @@ class DoubleProduct {
         const size_t from = count + 3 < n ? (n - count + 1) / 4 * 4 : 0;
         if (from != 0)
             ntt::avx2::garner_digits(constants, x, v, 4);
+        const double *x_from[kMaxPrimes] = {};
+        Limb *v_from[kMaxPrimes] = {};
         for (size_t k = 0; k < set_.count; ++k) {
-            x[k] += from;
-            v[k] += from;
+            x_from[k] = x[k] + from;
+            v_from[k] = v[k] + from;
         }
-        ntt::avx2::garner_digits(constants, x, v, n - from);
-        for (size_t k = 0; k < set_.count; ++k)
-            v[k] -= from;
+        ntt::avx2::garner_digits(constants, x_from, v_from, n - from);
         if (set_.count == 4)
             combine<4>(v, r, rn, count);
         else

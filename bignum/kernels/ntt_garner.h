@@ -120,8 +120,6 @@ class Garner {
         return {c[0], c[1], c[2], c[3]};
     }
 
-    Limb prime(size_t k) const { return fields_[k].p(); }
-
 #ifdef KARVO_NTT_AVX2
     // The constants for residues that lack the pointwise product's R^-1 (as
     // the double transforms leave them), as doubles within p/2 of zero.

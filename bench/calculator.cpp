@@ -31,8 +31,8 @@ struct Case {
 };
 
 void register_case(const Case &c) {
-    auto second = std::make_shared<Operand>(), top = std::make_shared<Operand>();
-    auto prepare = [=] {
+    register_pair("calculator/" + c.name, [c] {
+        auto second = std::make_shared<Operand>(), top = std::make_shared<Operand>();
         if (c.second_words != 0)
             Operand::random(*second, c.second_words, 21);
         else
@@ -41,40 +41,23 @@ void register_case(const Case &c) {
             Operand::random(*top, c.top_words, 22);
         else
             top->set_u64(c.top_value);
-    };
-    workload_keys().push_back("calculator/" + c.name);
-    benchmark::RegisterBenchmark(("calculator/" + c.name + ":karvo").c_str(),
-                                 [=](benchmark::State &state) {
-                                     prepare();
-                                     for (auto _ : state) {
-                                         Calculator calculator;
-                                         calculator.push(number_from(*second));
-                                         if (c.top_words != 0 || c.top_value != 0)
-                                             calculator.push(number_from(*top));
-                                         c.run(calculator);
-                                         benchmark::DoNotOptimize(
-                                             calculator.numberAtPosition(0)->description());
-                                     }
-                                 })
-        ->UseRealTime()
-        ->MinTime(0.2)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("calculator/" + c.name + ":gmp").c_str(),
-                                 [=](benchmark::State &state) {
-                                     prepare();
-                                     mpz_t result;
-                                     mpz_init(result);
-                                     for (auto _ : state) {
-                                         c.gmp(result, second->z(), top->z());
-                                         char *text = mpz_get_str(nullptr, 10, result);
-                                         benchmark::DoNotOptimize(text);
-                                         free(text);
-                                     }
-                                     mpz_clear(result);
-                                 })
-        ->UseRealTime()
-        ->MinTime(0.2)
-        ->Unit(benchmark::kMillisecond);
+        auto result = std::make_shared<Operand>();
+        Body karvo = [=] {
+            Calculator calculator;
+            calculator.push(number_from(*second));
+            if (c.top_words != 0 || c.top_value != 0)
+                calculator.push(number_from(*top));
+            c.run(calculator);
+            benchmark::DoNotOptimize(calculator.numberAtPosition(0)->description());
+        };
+        Body gmp = [=] {
+            c.gmp(result->z(), second->z(), top->z());
+            char *text = mpz_get_str(nullptr, 10, result->z());
+            benchmark::DoNotOptimize(text);
+            free(text);
+        };
+        return std::make_pair(karvo, gmp);
+    });
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Runs every workload on Karvo and on GMP and prints a table of the times
-// (medians of three runs) and their ratio Karvo/GMP. Google Benchmark's flags
+// and their ratio Karvo/GMP, each the median of three runs. Google Benchmark's flags
 // apply, for example
 //   karvo_bench --benchmark_filter='mul/'
 #include <benchmark/benchmark.h>
@@ -21,9 +21,9 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     register_workloads();
     register_calculator_workloads();
-    // Every side runs three times, the runs of all workloads interleaved at
-    // random, and the median counts: a slow spell of a busy machine falls on
-    // one run of each side rather than on every run of one. Flags given on
+    // Every workload runs three times, the runs of all workloads interleaved
+    // at random, and the median counts: a slow spell of a busy machine falls
+    // on one run rather than on every run of one workload. Flags given on
     // the command line come after these, so they win.
     std::vector<char *> args(argv, argv + argc);
     char repetitions[] = "--benchmark_repetitions=3";

@@ -10,15 +10,11 @@ void RatioReporter::ReportRuns(const std::vector<Run> &runs) {
         const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
         if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median))
             continue;
-        const std::string name = run.run_name.function_name;
-        const size_t colon = name.rfind(':');
-        if (colon == std::string::npos)
-            continue;
-        const std::string key = name.substr(0, colon), side = name.substr(colon + 1);
-        const double seconds =
-            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        Row &row = rows_[key];
-        (side == "karvo" ? row.karvo : row.gmp) = seconds;
+        const auto counter = [&](const char *name) {
+            const auto found = run.counters.find(name);
+            return found == run.counters.end() ? -1.0 : double(found->second);
+        };
+        rows_[run.run_name.function_name] = {counter("karvo"), counter("gmp"), counter("ratio")};
     }
 }
 
@@ -31,12 +27,8 @@ void RatioReporter::Finalize() {
         if (found == rows_.end())
             continue; // filtered out
         const Row &row = found->second;
-        if (row.karvo >= 0 && row.gmp >= 0)
-            std::printf("%-34s %12.4f %12.4f %8.2f\n", key.c_str(), 1e3 * row.karvo, 1e3 * row.gmp,
-                        row.karvo / row.gmp);
-        else
-            std::printf("%-34s %12.4f %12.4f %8s\n", key.c_str(), 1e3 * row.karvo, 1e3 * row.gmp,
-                        "-");
+        std::printf("%-34s %12.4f %12.4f %8.2f\n", key.c_str(), 1e3 * row.karvo, 1e3 * row.gmp,
+                    row.ratio);
     }
     std::fflush(stdout);
 }

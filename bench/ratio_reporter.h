@@ -1,7 +1,7 @@
-// Collects the runs named "<workload>/<size>:karvo" and "<workload>/<size>:gmp"
-// and prints one table row per pair: the two times (the medians, when runs
-// repeat) and their ratio. Runs may come in any order; the rows come out in
-// the order given.
+// Collects the paired runs of the workloads and prints one table row for each:
+// the median time per call of each side and the median ratio Karvo/GMP within
+// a round (the medians over repetitions, when runs repeat). Runs may come in
+// any order; the rows come out in the order given.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -19,7 +19,7 @@ class RatioReporter : public benchmark::BenchmarkReporter {
 
   private:
     struct Row {
-        double karvo = -1, gmp = -1;
+        double karvo = -1, gmp = -1, ratio = -1;
     };
     std::vector<std::string> order_;
     std::map<std::string, Row> rows_;

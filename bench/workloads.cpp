@@ -2,50 +2,90 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "operands.h"
 
 namespace {
 
-using Body = std::function<void()>;
-// Builds the operands (untimed) and returns the timed bodies of both sides.
-using Setup = std::function<std::pair<Body, Body>()>;
+double median(std::vector<double> v) {
+    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
 
-void pair(const std::string &key, Setup setup) {
+// Seconds per call over `calls` calls.
+double time_of(const Body &body, int calls) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i)
+        body();
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count() / calls;
+}
+
+// Each side runs at least this long per round, so that the clock's own cost
+// is small against it, yet rounds stay short against the spells in which a
+// shared machine runs slower or faster.
+constexpr double kRoundSide = 20e-6;
+
+struct Paired {
+    Setup setup;
+    Body karvo, gmp;
+    int calls = 0; // per side and round
+};
+
+} // namespace
+
+void register_pair(const std::string &key, Setup setup) {
     workload_keys().push_back(key);
-    auto shared = std::make_shared<std::pair<Body, Body>>();
-    auto prepare = [shared, setup] {
-        if (!shared->first)
-            *shared = setup();
-    };
-    auto run = [](const Body &body) {
-        return [body](benchmark::State &state) {
-            for (auto _ : state)
-                body();
-        };
-    };
-    benchmark::RegisterBenchmark((key + ":karvo").c_str(),
-                                 [shared, prepare, run](benchmark::State &state) {
-                                     prepare();
-                                     run(shared->first)(state);
+    auto paired = std::make_shared<Paired>();
+    paired->setup = std::move(setup);
+    benchmark::RegisterBenchmark(key.c_str(),
+                                 [paired](benchmark::State &state) {
+                                     Paired &p = *paired;
+                                     if (p.calls == 0) {
+                                         std::tie(p.karvo, p.gmp) = p.setup();
+                                         // One untimed call each warms caches and sizes the rounds.
+                                         const double once =
+                                             std::max(time_of(p.karvo, 1), time_of(p.gmp, 1));
+                                         p.calls =
+                                             once >= kRoundSide ? 1 : int(kRoundSide / once) + 1;
+                                     }
+                                     std::vector<double> karvo, gmp, ratio;
+                                     bool karvo_first = true;
+                                     for (auto _ : state) {
+                                         double k, g;
+                                         if (karvo_first) {
+                                             k = time_of(p.karvo, p.calls);
+                                             g = time_of(p.gmp, p.calls);
+                                         } else {
+                                             g = time_of(p.gmp, p.calls);
+                                             k = time_of(p.karvo, p.calls);
+                                         }
+                                         karvo_first = !karvo_first;
+                                         karvo.push_back(k);
+                                         gmp.push_back(g);
+                                         ratio.push_back(k / g);
+                                         state.SetIterationTime(p.calls * (k + g));
+                                     }
+                                     state.counters["karvo"] = median(karvo);
+                                     state.counters["gmp"] = median(gmp);
+                                     state.counters["ratio"] = median(ratio);
                                  })
-        ->UseRealTime()
-        ->MinTime(0.2)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((key + ":gmp").c_str(),
-                                 [shared, prepare, run](benchmark::State &state) {
-                                     prepare();
-                                     run(shared->second)(state);
-                                 })
-        ->UseRealTime()
-        ->MinTime(0.2)
+        ->UseManualTime()
+        ->MinTime(0.4)
         ->Unit(benchmark::kMillisecond);
 }
+
+namespace {
+
+void pair(const std::string &key, Setup setup) { register_pair(key, std::move(setup)); }
 
 std::string sized(const char *name, uint64_t n) {
     return std::string(name) + "/" + std::to_string(n);

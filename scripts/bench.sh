@@ -11,7 +11,7 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKARVO_BUILD_BENC
     -DKARVO_BUILD_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)" --target karvo_bench karvo_memory >/dev/null
 # The processor and the flags the kernel paths need: rows want bmi2 and adx,
-# avx2 wants avx2 and fma, avx512 wants avx512f, avx512dq and avx512ifma.
+# avx2 wants avx2, fma and bmi2, avx512 wants avx512f, avx512dq and avx512ifma.
 echo "processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 cpu_flags=" $(grep -m1 '^flags' /proc/cpuinfo | cut -d: -f2-) "
 have=() without=()

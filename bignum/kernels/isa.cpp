@@ -16,8 +16,9 @@ namespace {
 bool cpu(const char *feature) {
 #if defined(__x86_64__) && defined(__GNUC__)
     // __builtin_cpu_supports wants a literal; the few names used are spelled out.
-    if (std::strcmp(feature, "avx2") == 0)
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (std::strcmp(feature, "avx2") == 0) // BMI2 for the shifts that place coefficients
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+               __builtin_cpu_supports("bmi2");
     if (std::strcmp(feature, "avx512") == 0)
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
                __builtin_cpu_supports("avx512ifma");

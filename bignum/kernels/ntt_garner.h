@@ -197,6 +197,21 @@ class Accumulator {
         const Limb w0 = c[0] << s, w1 = (c[1] << s) | (c[0] >> 1 >> t),
                    w2 = (c[2] << s) | (c[1] >> 1 >> t), w3 = (c[3] << s) | (c[2] >> 1 >> t),
                    w4 = c[3] >> 1 >> t;
+#if defined(__x86_64__) && defined(__GNUC__)
+        // One chain of adc: from the intrinsics, GCC 12 saves the carry
+        // in a register between the steps (setb, then add $0xff to restore it),
+        // which doubled the cost of a coefficient.
+        __asm__("add %[w0], %[l0]\n\t"
+                "adc %[w1], %[l1]\n\t"
+                "adc %[w2], %[l2]\n\t"
+                "adc %[w3], %[l3]\n\t"
+                "adc %[w4], %[l4]\n\t"
+                "adc $0, %[l5]"
+                : [l0] "+&r"(l0_), [l1] "+&r"(l1_), [l2] "+&r"(l2_), [l3] "+&r"(l3_),
+                  [l4] "+&r"(l4_), [l5] "+&r"(l5_)
+                : [w0] "r"(w0), [w1] "r"(w1), [w2] "r"(w2), [w3] "r"(w3), [w4] "r"(w4)
+                : "cc");
+#else
         unsigned char carry = 0;
         l0_ = add_carry(l0_, w0, carry);
         l1_ = add_carry(l1_, w1, carry);
@@ -204,6 +219,7 @@ class Accumulator {
         l3_ = add_carry(l3_, w3, carry);
         l4_ = add_carry(l4_, w4, carry);
         l5_ += carry;
+#endif
     }
 
     // Writes what remains, up to the product's length.

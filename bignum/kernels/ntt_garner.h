@@ -186,11 +186,31 @@ class Garner {
 // that they stay in registers.
 class Accumulator {
   public:
-    // Adds c at bit position `bit`, which never decreases from call to call;
-    // r has rn limbs.
+    // Adds c at bit position `bit`, which grows by at most 128 from call to
+    // call (coefficients are at most kMaxCoefficientBits apart); r has rn
+    // limbs.
     void add(const std::array<Limb, 4> c, uint64_t bit, Limb *r, size_t rn) {
-        while (64 * (base_ + 1) <= bit)
-            emit(r, rn);
+        // The window moves up by 0, 1 or 2 limbs, by selects rather than a
+        // loop whose exits the processor mispredicts: its two lowest limbs
+        // are written out first (a limb that is not final yet is written
+        // again when it leaves).
+        const uint64_t step = (bit >> 6) - base_;
+        if (base_ + 2 <= rn) [[likely]] {
+            r[base_] = l0_;
+            r[base_ + 1] = l1_;
+        } else if (base_ < rn) {
+            r[base_] = l0_;
+        }
+        const bool one = step >= 1, two = step >= 2;
+        const Limb m0 = one ? l1_ : l0_, m1 = one ? l2_ : l1_, m2 = one ? l3_ : l2_,
+                   m3 = one ? l4_ : l3_, m4 = one ? l5_ : l4_, m5 = one ? 0 : l5_;
+        l0_ = two ? m1 : m0;
+        l1_ = two ? m2 : m1;
+        l2_ = two ? m3 : m2;
+        l3_ = two ? m4 : m3;
+        l4_ = two ? m5 : m4;
+        l5_ = two ? 0 : m5;
+        base_ += step;
         // c shifted left by s < 64 without a branch: x >> 1 >> (63 - s) is the
         // x >> (64 - s) that s = 0 would make undefined.
         const unsigned s = unsigned(bit - 64 * base_), t = 63 - s;

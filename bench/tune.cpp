@@ -112,6 +112,10 @@ Run to_text_run(size_t n, std::mt19937_64 &rng) {
     return [a](const Tuning &t) { (void)k::to_digits(a, 10, t); };
 }
 
+// Text of 16n limbs, whose fourth level divides by powers of about n limbs:
+// radix_reciprocal counts limbs of power.
+Run to_text_levels_run(size_t n, std::mt19937_64 &rng) { return to_text_run(16 * n, rng); }
+
 // The digits of a limb chunk in radix 10, as radix_from_text.cpp counts them:
 // radix_in_dc is in chunks.
 unsigned decimal_chunk_digits() {
@@ -210,6 +214,7 @@ std::vector<Crossover> crossovers() {
         {"div_newton", &Tuning::div_newton, div_run, {}, at_least(2)},
         {"radix_dc", &Tuning::radix_dc, to_text_run, {}, at_least(2)},
         {"radix_in_dc", &Tuning::radix_in_dc, from_text_run, {}, at_least(2)},
+        {"radix_reciprocal", &Tuning::radix_reciprocal, to_text_levels_run, {}, at_least(2)},
         {"hgcd", &Tuning::hgcd, gcd_run, {}, at_least(2)},
         {"sqrt_newton", &Tuning::sqrt_newton, sqrt_run, {}, at_least(2)},
         {"cbrt_newton", &Tuning::cbrt_newton, cbrt_run, {}, at_least(2)},
@@ -241,6 +246,7 @@ constexpr Named kFields[] = {
     {"inv_newton", &Tuning::inv_newton},
     {"ntt_unbalanced", &Tuning::ntt_unbalanced},
     {"ntt_ifma", &Tuning::ntt_ifma},
+    {"radix_reciprocal", &Tuning::radix_reciprocal},
 };
 
 double seconds_of(const Run &run, const Tuning &t, int calls) {

@@ -102,6 +102,10 @@ struct Tuning {
     // (the mean of the two operands), in AVX2 doubles below: on Zen 4, whose
     // AVX-512 units are 256 bits wide, the doubles win on the shorter ones.
     size_t ntt_ifma = 0;
+    // Conversion to text divides the pieces of a level, from the fourth on,
+    // by a reciprocal of its power made once when the power has at least this
+    // many limbs; shorter powers divide them directly.
+    size_t radix_reciprocal = 200;
 };
 
 // Crossovers measured by bench/tune.cpp (scripts/tune.sh) on each path, on a
@@ -121,7 +125,8 @@ inline constexpr Tuning kPortableTuning{.karatsuba = 27,
                                         .sqr_toom4 = 336,
                                         .div_newton = 12000,
                                         .inv_newton = 12,
-                                        .ntt_unbalanced = 750};
+                                        .ntt_unbalanced = 750,
+                                        .radix_reciprocal = 1131};
 inline constexpr Tuning kAvx2Tuning{.karatsuba = 32,
                                     .toom3 = 100,
                                     .ntt = 375,
@@ -138,7 +143,8 @@ inline constexpr Tuning kAvx2Tuning{.karatsuba = 32,
                                     .sqr_toom4 = 476,
                                     .div_newton = 990,
                                     .inv_newton = 20,
-                                    .ntt_unbalanced = 140};
+                                    .ntt_unbalanced = 140,
+                                    .radix_reciprocal = 283};
 inline constexpr Tuning kAvx512Tuning{.karatsuba = 32,
                                       .toom3 = 100,
                                       .ntt = 375,
@@ -156,7 +162,8 @@ inline constexpr Tuning kAvx512Tuning{.karatsuba = 32,
                                       .div_newton = 990,
                                       .inv_newton = 20,
                                       .ntt_unbalanced = 120,
-                                      .ntt_ifma = 1427};
+                                      .ntt_ifma = 1427,
+                                      .radix_reciprocal = 283};
 // The crossovers of the path that runs (kernels/isa.h).
 const Tuning &default_tuning();
 

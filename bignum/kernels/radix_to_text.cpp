@@ -62,8 +62,10 @@ class Converter {
         Nat q, r;
         const Nat shifted = shift_right(x, l.zeros);
         // A level divides many pieces by the same power: from the fourth
-        // level on (eight pieces), by a reciprocal made for the longest.
-        if (level >= 3 && !l.reciprocal) {
+        // level on (eight pieces), by a reciprocal made for the longest, once
+        // the power is long enough for the products of Barrett's division to
+        // beat dividing each piece.
+        if (level >= 3 && l.limbs >= t_.radix_reciprocal && !l.reciprocal) {
             const double bits =
                 double(levels_[level].chunks + level) * std::log2(double(chunk_.base) + 1.0) -
                 double(l.zeros);

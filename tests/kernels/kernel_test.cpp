@@ -47,12 +47,13 @@ Tuning with_toom4(Tuning t, size_t toom4, size_t sqr_toom4) {
 }
 
 // Division by a Newton reciprocal from div_newton limbs of divisor and quotient, reciprocals
-// by Newton's iteration from inv_newton limbs, and cube roots by Newton's iteration from two
-// limbs of root.
+// by Newton's iteration from inv_newton limbs, cube roots by Newton's iteration from two
+// limbs of root, and conversion to text by reciprocals of every power from the fourth level.
 Tuning with_newton(Tuning t, size_t div_newton, size_t inv_newton) {
     t.div_newton = div_newton;
     t.inv_newton = inv_newton;
     t.cbrt_newton = 2;
+    t.radix_reciprocal = 1;
     return t;
 }
 

@@ -85,15 +85,13 @@ void register_pair(const std::string &key, Setup setup) {
 
 namespace {
 
-void pair(const std::string &key, Setup setup) { register_pair(key, std::move(setup)); }
-
 std::string sized(const char *name, uint64_t n) {
     return std::string(name) + "/" + std::to_string(n);
 }
 
 void multiplication() {
     for (uint64_t n : {16, 64, 256, 1024, 4096, 16384, 50000}) {
-        pair(sized("mul", n), [n] {
+        register_pair(sized("mul", n), [n] {
             auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
                  r = std::make_shared<Operand>();
             Operand::random(*a, n, 1);
@@ -101,7 +99,7 @@ void multiplication() {
             return std::make_pair(Body([=] { bignum_mul(r->bn(), a->bn(), b->bn()); }),
                                   Body([=] { mpz_mul(r->z(), a->z(), b->z()); }));
         });
-        pair(sized("sqr", n), [n] {
+        register_pair(sized("sqr", n), [n] {
             auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
             Operand::random(*a, n, 3);
             return std::make_pair(Body([=] { bignum_mul(r->bn(), a->bn(), a->bn()); }),
@@ -112,7 +110,7 @@ void multiplication() {
 
 void division() {
     for (uint64_t n : {16, 64, 256, 1024, 4096, 16384, 49000}) {
-        pair(sized("div", n), [n] {
+        register_pair(sized("div", n), [n] {
             auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
                  q = std::make_shared<Operand>(), r = std::make_shared<Operand>();
             Operand::random(*a, 2 * n, 4);
@@ -127,7 +125,7 @@ void text() {
     for (uint64_t digits : {1000, 10000, 100000, 500000, 950000}) {
         for (int radix : {10, 16}) {
             const std::string tag = "/r" + std::to_string(radix);
-            pair(sized("to_text_display", digits) + tag, [digits, radix] {
+            register_pair(sized("to_text_display", digits) + tag, [digits, radix] {
                 auto a = std::make_shared<Operand>();
                 Operand::random_digits(*a, digits, 6);
                 auto buf = std::make_shared<std::vector<char>>(digits + 2);
@@ -135,7 +133,7 @@ void text() {
                     Body([=] { bignum_cstr_base(a->bn(), 100, buf->data(), radix); }),
                     Body([=] { mpz_get_str(buf->data(), radix, a->z()); }));
             });
-            pair(sized("to_text_full", digits) + tag, [digits, radix] {
+            register_pair(sized("to_text_full", digits) + tag, [digits, radix] {
                 auto a = std::make_shared<Operand>();
                 Operand::random_digits(*a, digits, 7);
                 auto buf = std::make_shared<std::vector<char>>(digits + 2);
@@ -144,7 +142,7 @@ void text() {
                     Body([=] { bignum_cstr_base(a->bn(), len, buf->data(), radix); }),
                     Body([=] { mpz_get_str(buf->data(), radix, a->z()); }));
             });
-            pair(sized("from_text", digits) + tag, [digits, radix] {
+            register_pair(sized("from_text", digits) + tag, [digits, radix] {
                 auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
                 Operand::random_digits(*a, digits, 8);
                 auto text = std::make_shared<std::string>(a->text(radix));
@@ -160,7 +158,7 @@ void text() {
 
 void power_root_factorial() {
     for (auto [base, exponent] : {std::pair<uint64_t, uint64_t>{3, 1000000}, {7, 1100000}}) {
-        pair("pow/" + std::to_string(base) + "^" + std::to_string(exponent), [=] {
+        register_pair("pow/" + std::to_string(base) + "^" + std::to_string(exponent), [=] {
             auto b = std::make_shared<Operand>(), e = std::make_shared<Operand>(),
                  r = std::make_shared<Operand>();
             b->set_u64(base);
@@ -170,7 +168,7 @@ void power_root_factorial() {
         });
     }
     for (uint64_t n : {1000, 10000, 100000, 190000}) {
-        pair(sized("factorial", n), [n] {
+        register_pair(sized("factorial", n), [n] {
             auto a = std::make_shared<Operand>(), r = std::make_shared<Operand>();
             a->set_u64(n);
             return std::make_pair(Body([=] { bignum_factorial(r->bn(), a->bn()); }),
@@ -179,7 +177,7 @@ void power_root_factorial() {
     }
     for (uint64_t digits : {10000, 100000, 950000}) {
         for (uint64_t degree : {2, 3, 7}) {
-            pair(sized("root", digits) + "/d" + std::to_string(degree), [=] {
+            register_pair(sized("root", digits) + "/d" + std::to_string(degree), [=] {
                 auto a = std::make_shared<Operand>(), d = std::make_shared<Operand>(),
                      r = std::make_shared<Operand>();
                 Operand::random_digits(*a, digits, 9);
@@ -193,7 +191,7 @@ void power_root_factorial() {
 
 void number_theory() {
     for (uint64_t n : {1000, 5000, 20000}) {
-        pair(sized("gcd", n), [n] {
+        register_pair(sized("gcd", n), [n] {
             auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
                  r = std::make_shared<Operand>();
             Operand::random(*a, n, 10);
@@ -201,7 +199,7 @@ void number_theory() {
             return std::make_pair(Body([=] { bignum_gcd(r->bn(), a->bn(), b->bn()); }),
                                   Body([=] { mpz_gcd(r->z(), a->z(), b->z()); }));
         });
-        pair(sized("modinv", n), [n] {
+        register_pair(sized("modinv", n), [n] {
             auto a = std::make_shared<Operand>(), b = std::make_shared<Operand>(),
                  g = std::make_shared<Operand>(), x = std::make_shared<Operand>(),
                  y = std::make_shared<Operand>();
@@ -213,7 +211,7 @@ void number_theory() {
         });
     }
     for (uint64_t bits : {1024, 2048, 4096, 8192}) {
-        pair(sized("modpow", bits), [bits] {
+        register_pair(sized("modpow", bits), [bits] {
             auto b = std::make_shared<Operand>(), e = std::make_shared<Operand>(),
                  m = std::make_shared<Operand>(), r = std::make_shared<Operand>();
             Operand::random(*b, bits / 32, 14);

@@ -100,4 +100,6 @@ const Tuning &default_tuning() {
 
 bool rows_supported() { return isa() != Isa::portable && cpu("rows"); }
 
+bool avx2_transforms_supported() { return isa() != Isa::portable && cpu("avx2"); }
+
 } // namespace karvo::kernel

@@ -30,4 +30,8 @@ inline bool has_rows() {
     return kHas;
 }
 
+// The AVX2 transforms in double precision: from the avx2 path up, on
+// processors with AVX2, FMA and BMI2 (every one with AVX-512 IFMA has them).
+bool avx2_transforms_supported();
+
 } // namespace karvo::kernel

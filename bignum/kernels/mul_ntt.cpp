@@ -9,8 +9,8 @@
 // AVX-512 IFMA or AVX2 take four or five of 50 bits, whose transforms run
 // eight values at a time in IFMA's 52-bit integers (here) or four at a time
 // in double precision (mul_ntt_double.cpp); the avx512 path takes the doubles
-// too below Tuning::ntt_ifma limbs. The plans and prime
-// sets are in ntt_plan.h, Garner's step in ntt_garner.h.
+// too below Tuning::ntt_ifma limbs. The plans and prime sets are in
+// ntt_plan.h, Garner's step in ntt_garner.h.
 #include <algorithm>
 #include <vector>
 

@@ -167,13 +167,10 @@ template <unsigned Bits> void inverse(Limb p, Limb *x, size_t m, const Twiddles 
 }
 
 bool ifma::available() { return isa() == Isa::avx512; }
-// Every processor with AVX-512 IFMA has AVX2, FMA and BMI2; the check costs
-// nothing. Only x86-64 builds have the AVX2 transforms at all.
+// Only x86-64 builds have the AVX2 transforms at all.
 bool avx2::available() {
 #ifdef KARVO_NTT_AVX2
-    static const bool kAvailable =
-        isa() == Isa::avx2 || (isa() == Isa::avx512 && __builtin_cpu_supports("avx2") &&
-                               __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2"));
+    static const bool kAvailable = avx2_transforms_supported();
     return kAvailable;
 #else
     return false;
